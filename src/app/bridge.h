@@ -1,0 +1,21 @@
+// The native half of the page bridge: each posted text gets a worker thread of its own,
+// which parses it, runs the action and posts the callback script to the UI thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/lead.h"
+#include "platform/event_loop.h"
+
+// The worker's whole path short of posting: the callback script, or nullopt for a text
+// that does not parse.
+std::optional<std::string> reply_script(std::string_view text, const LeadEndpoint& endpoint = vendor_endpoint());
+
+// The body of one worker thread.
+void handle_ipc_message(std::string text, EventLoopProxy proxy);
+
+// The web view's message handler, on the UI thread: copies the text and starts a detached
+// worker with a 2 MiB stack. A worker that cannot be started ends the process.
+void ipc_handler(std::string_view text, const EventLoopProxy& proxy);

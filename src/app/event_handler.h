@@ -1,0 +1,22 @@
+// The event loop's handler: keeps the loop waiting, runs each reply script in the web view,
+// and ends the program when the window is asked to close.
+#pragma once
+
+#include "platform/event_loop.h"
+
+// View: anything with evaluate_script(std::string) whose errors are not reported back.
+template <class View>
+void event_handler(const Event& event, ControlFlow& flow, View& view) {
+  flow.wait();
+  switch (event.kind) {
+    case Event::Kind::UserEvent:
+      view.evaluate_script(event.script);
+      return;
+    case Event::Kind::CloseRequested:
+      flow.exit_with_code(0);
+      return;
+    case Event::Kind::WindowChanged:
+    case Event::Kind::LoopDestroyed:
+      return;
+  }
+}

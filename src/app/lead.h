@@ -1,0 +1,34 @@
+// The submit_lead action: a consultation lead checked, sent to the vendor's web service
+// over HTTPS, and its outcome told back as a LeadResult.
+#pragma once
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+// Where a lead goes. The program always uses vendor_endpoint(); tests and the replay tool
+// aim the very same request at a local server.
+struct LeadEndpoint {
+  std::string host;            // Host line and certificate name
+  int port = 443;
+  std::string path = "/api/public/consultation-lead";
+  std::string site_host;       // named by Origin and Referer
+  std::string roots_pem;       // trusted roots; empty: the compiled-in bundle
+  std::string connect_to;      // "HOST:PORT" to connect to instead; empty: the host itself
+  std::chrono::milliseconds connect_timeout{30'000};
+  std::chrono::milliseconds exchange_timeout{60'000};
+};
+
+LeadEndpoint vendor_endpoint();
+
+struct LeadResult {
+  bool ok = false;
+  std::optional<std::string> display_contact;
+  std::optional<std::string> error;
+};
+
+nlohmann::json to_json(const LeadResult& result);
+
+// The action itself; blocks for the whole exchange.
+nlohmann::json submit_lead(const nlohmann::json& payload, const LeadEndpoint& endpoint = vendor_endpoint());
