@@ -1,1 +1,38 @@
-// in progress
+#include "platform/error_dialog.h"
+
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/vendor.h"
+
+namespace {
+
+std::string failure_text(const std::string& reason) {
+  return "Máy tính chưa có WebKitGTK để mở giao diện.\nChi tiết: " + reason +
+         "\n\nVui lòng cập nhật Windows hoặc liên hệ Zalo Orvanta: " + std::string(vendor::contact_number) + ".";
+}
+
+void on_response(GtkDialog*, int, gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); }
+
+gboolean on_close(GtkWindow*, gpointer loop) {
+  g_main_loop_quit(static_cast<GMainLoop*>(loop));
+  return FALSE;
+}
+
+}  // namespace
+
+void fail_web_view_start(const std::string& reason) {
+  GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s",
+                                          failure_text(reason).c_str());
+  gtk_window_set_title(GTK_WINDOW(box), "Orvanta Tool");
+  GMainLoop* wait = g_main_loop_new(nullptr, FALSE);
+  g_signal_connect(box, "response", G_CALLBACK(on_response), wait);
+  g_signal_connect(box, "close-request", G_CALLBACK(on_close), wait);
+  gtk_window_present(GTK_WINDOW(box));
+  g_main_loop_run(wait);
+  std::fprintf(stderr, "WebKitGTK init error: %s\n", reason.c_str());
+  std::fflush(stderr);
+  _exit(1);
+}

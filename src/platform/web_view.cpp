@@ -1,1 +1,83 @@
-// in progress
+#include "platform/web_view.h"
+
+namespace {
+
+// Gives the page window.ipc.postMessage from its first line, as a frozen, read-only object.
+constexpr const char* bridge_shim =
+    "Object.defineProperty(window, 'ipc', { value: Object.freeze({ postMessage: s=> "
+    "window.webkit.messageHandlers.ipc.postMessage(s) }) });";
+
+void on_script_done(GObject* view, GAsyncResult* result, gpointer) {
+  // Collecting the result frees it; a host that never does grows with every reply.
+  GError* error = nullptr;
+  if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &error))
+    g_object_unref(value);
+  g_clear_error(&error);
+}
+
+}  // namespace
+
+WebView::WebView(GtkWindow* window, const std::string& profile_folder, const std::string& page,
+                 MessageHandler on_message, FailureHandler on_engine_failure)
+    : window_(window), on_message_(std::move(on_message)), on_engine_failure_(std::move(on_engine_failure)) {
+  WebKitNetworkSession* session = webkit_network_session_new(profile_folder.c_str(), profile_folder.c_str());
+
+  WebKitUserContentManager* content = webkit_user_content_manager_new();
+  WebKitUserScript* shim = webkit_user_script_new(bridge_shim, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                  WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  webkit_user_content_manager_add_script(content, shim);
+  webkit_user_script_unref(shim);
+  g_signal_connect(content, "script-message-received::ipc", G_CALLBACK(on_script_message), this);
+  webkit_user_content_manager_register_script_message_handler(content, "ipc", nullptr);
+
+  WebKitSettings* settings = webkit_settings_new();
+  webkit_settings_set_enable_developer_extras(settings, FALSE);
+  webkit_settings_set_javascript_can_access_clipboard(settings, FALSE);
+  webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
+  webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+
+  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, "user-content-manager",
+                                       content, "settings", settings, nullptr));
+  g_object_unref(settings);
+  g_object_unref(content);
+  g_object_unref(session);
+
+  webkit_web_context_set_preferred_languages(webkit_web_view_get_context(view_), g_get_language_names());
+  g_signal_connect(view_, "load-changed", G_CALLBACK(on_load_changed), this);
+  g_signal_connect(view_, "web-process-terminated", G_CALLBACK(on_web_process_terminated), this);
+
+  // The window may not shrink below what the page is laid out for.
+  gtk_widget_set_size_request(GTK_WIDGET(view_), 500, 480);
+  gtk_window_set_child(window_, GTK_WIDGET(view_));
+  gtk_widget_grab_focus(GTK_WIDGET(view_));
+  webkit_web_view_load_html(view_, page.c_str(), nullptr);
+}
+
+WebView::~WebView() {
+  g_signal_handlers_disconnect_by_data(view_, this);
+  gtk_window_set_child(window_, nullptr);
+}
+
+void WebView::evaluate_script(const std::string& script) {
+  webkit_web_view_evaluate_javascript(view_, script.data(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                      nullptr, on_script_done, nullptr);
+}
+
+void WebView::on_script_message(WebKitUserContentManager*, JSCValue* value, gpointer self) {
+  if (!jsc_value_is_string(value)) return;  // the page only ever posts text
+  // As bytes with their length: a NUL inside the text must not cut it short.
+  GBytes* bytes = jsc_value_to_string_as_bytes(value);
+  gsize size = 0;
+  auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+  static_cast<WebView*>(self)->on_message_(std::string_view(data ? data : "", size));
+  g_bytes_unref(bytes);
+}
+
+void WebView::on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+  if (event == WEBKIT_LOAD_FINISHED) static_cast<WebView*>(self)->loaded_ = true;
+}
+
+void WebView::on_web_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
+  auto* view = static_cast<WebView*>(self);
+  if (!view->loaded_) view->on_engine_failure_("WebKitGTK error: the web process ended before the page loaded");
+}

@@ -1,0 +1,39 @@
+// Orvanta Tool: one window whose whole interface is the embedded page.
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/assets.h"
+#include "app/bridge.h"
+#include "app/event_handler.h"
+#include "app/page_assembly.h"
+#include "platform/error_dialog.h"
+#include "platform/event_loop.h"
+#include "platform/main_window.h"
+#include "platform/web_engine.h"
+#include "platform/web_view.h"
+
+int main() {
+  // Once, before any worker thread can make a request.
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+
+  EventLoop loop;
+  EventLoopProxy proxy = loop.create_proxy();
+
+  std::string error;
+  GtkWindow* window = create_main_window(loop, error);
+  if (!window) {
+    std::fprintf(stderr, "Không tạo được cửa sổ ứng dụng: %s\n", error.c_str());
+    std::abort();
+  }
+
+  if (auto problem = web_engine_problem()) fail_web_view_start(*problem);
+
+  auto view = std::make_shared<WebView>(
+      window, profile_folder(g_get_user_cache_dir()), assemble_page(page_html(), logo_png()),
+      [proxy](std::string_view text) { ipc_handler(text, proxy); }, fail_web_view_start);
+
+  loop.run([view](const Event& event, ControlFlow& flow) { event_handler(event, flow, *view); });
+}
