@@ -39,7 +39,6 @@ class Scanner {
     ++pos_;  // '{'
     IpcMessage msg;
     bool has_id = false, has_action = false, has_payload = false;
-    if (eat('}')) return std::nullopt;  // no id, no action
     do {
       std::string key;
       if (!read_text(key) || !eat(':')) return std::nullopt;
@@ -63,7 +62,8 @@ class Scanner {
     return msg;
   }
 
-  // A non-negative integer without sign, fraction or exponent that fits 64 bits.
+  // A non-negative integer that fits 64 bits. A fraction or an exponent after the digits
+  // is refused by the caller, which expects ',', '}' or ']' next.
   bool read_id(std::uint64_t& id) {
     skip_space();
     const char* first = text_.data() + pos_;
@@ -71,7 +71,7 @@ class Scanner {
     if (error != std::errc{}) return false;  // no digits, a sign, or past 2^64 - 1
     if (*first == '0' && end - first > 1) return false;  // a leading zero is not JSON
     pos_ = static_cast<std::size_t>(end - text_.data());
-    return peek() != '.' && peek() != 'e' && peek() != 'E';
+    return true;
   }
 
   // A string with its escapes resolved. Escaped text is decoded by nlohmann, which also

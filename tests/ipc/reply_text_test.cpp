@@ -49,6 +49,8 @@ const WriterCase kWriterCases[] = {
     {"plain_values", json::array({nullptr, true, false, 0.5}), "[null,true,false,0.5]"},
 };
 
+void PrintTo(const WriterCase& c, std::ostream* os) { *os << c.name; }
+
 class WriteReply : public testing::TestWithParam<WriterCase> {};
 
 TEST_P(WriteReply, WritesExpectedText) {
