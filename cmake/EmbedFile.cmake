@@ -16,6 +16,7 @@ ${symbol}_end:
     .section .note.GNU-stack,\"\",@progbits
 ")
   configure_file("${out}.in" "${out}" COPYONLY)
-  set_source_files_properties("${out}" PROPERTIES OBJECT_DEPENDS "${abs}")
+  # Source properties are per directory: attach this one where the target lives.
+  set_source_files_properties("${out}" TARGET_DIRECTORY ${target} PROPERTIES OBJECT_DEPENDS "${abs}")
   target_sources(${target} PRIVATE "${out}")
 endfunction()
