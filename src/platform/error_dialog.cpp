@@ -27,6 +27,8 @@ void fail_web_view_start(const std::string& reason) {
   GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s",
                                           failure_text(reason).c_str());
   gtk_window_set_title(GTK_WINDOW(box), "Orvanta Tool");
+  // GTK 4 message boxes draw no image of their own; the error icon goes on the window.
+  gtk_window_set_icon_name(GTK_WINDOW(box), "dialog-error");
   GMainLoop* wait = g_main_loop_new(nullptr, FALSE);
   g_signal_connect(box, "response", G_CALLBACK(on_response), wait);
   g_signal_connect(box, "close-request", G_CALLBACK(on_close), wait);
