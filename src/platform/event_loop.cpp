@@ -8,6 +8,7 @@
 
 struct LoopState {
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+  ~LoopState() { g_main_loop_unref(loop); }  // safe on whichever thread drops the last proxy
   std::atomic<bool> ended{false};
   EventLoop::Handler handler;
   ControlFlow flow;
