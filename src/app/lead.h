@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Where a lead goes. The program always uses vendor_endpoint(); tests and the replay tool
 // aim the very same request at a local server.
@@ -29,6 +30,21 @@ struct LeadResult {
 };
 
 nlohmann::json to_json(const LeadResult& result);
+
+// What the page's payload asks to send, read with the defaults for missing or mistyped keys.
+struct LeadForm {
+  std::string phone;    // trimmed, otherwise as typed
+  std::string product;  // trimmed
+  std::string note;     // trimmed and cut to 480 bytes; empty unless the note is attached
+};
+
+LeadForm read_lead_form(const nlohmann::json& payload);
+
+// 9 to 12 ASCII digits, whatever else the text holds.
+bool phone_is_plausible(std::string_view phone);
+
+// The JSON text of the lead, as it goes out.
+std::string lead_body(const LeadForm& form);
 
 // The action itself; blocks for the whole exchange.
 nlohmann::json submit_lead(const nlohmann::json& payload, const LeadEndpoint& endpoint = vendor_endpoint());
