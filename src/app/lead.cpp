@@ -73,7 +73,7 @@ std::string server_error_text(long status) {
 std::string not_sent_text() { return "Chưa gửi được yêu cầu. Vui lòng thử nhắn Zalo " + std::string(vendor::contact_number) + "."; }
 
 LeadResult delivered(std::string display_contact) { return {true, std::move(display_contact), std::nullopt}; }
-LeadResult refused(std::string error) { return {false, std::nullopt, std::move(error)}; }
+LeadResult failed(std::string error) { return {false, std::nullopt, std::move(error)}; }
 
 // A body counts as JSON only when all of it is one JSON value with white space around it.
 // The parser would stop at a NUL byte and skip a leading byte-order mark; neither is JSON.
@@ -84,18 +84,17 @@ json parsed_body(const std::optional<std::string>& body) {
 
 // The first row that fits decides.
 LeadResult result_of(const std::optional<LeadReply>& reply, const std::string& phone) {
-  if (!reply) return refused(network_failure_text());
+  if (!reply) return failed(network_failure_text());
   const json body = parsed_body(reply->body);
-  const bool is_json = !body.is_discarded();
   if (reply->status >= 400) {
     const json* error = member(body, "error", json::value_t::string);
-    return refused(error ? error->get<std::string>() : server_error_text(reply->status));
+    return failed(error ? error->get<std::string>() : server_error_text(reply->status));
   }
-  if (!is_json) return delivered(phone);
+  if (body.is_discarded()) return delivered(phone);
   if (const json* ok = member(body, "ok", json::value_t::boolean); ok && ok->get<bool>()) {
     return delivered(string_or(body, "displayContact", phone));
   }
-  return refused(string_or(body, "error", not_sent_text()));
+  return failed(string_or(body, "error", not_sent_text()));
 }
 
 }  // namespace
@@ -145,6 +144,6 @@ std::string lead_body(const LeadForm& form) {
 
 json submit_lead(const json& payload, const LeadEndpoint& endpoint) {
   const LeadForm form = read_lead_form(payload);
-  if (!phone_is_plausible(form.phone)) return to_json(refused(invalid_phone_text()));
+  if (!phone_is_plausible(form.phone)) return to_json(failed(invalid_phone_text()));
   return to_json(result_of(post_lead(endpoint, lead_body(form)), form.phone));
 }

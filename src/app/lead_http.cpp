@@ -77,7 +77,7 @@ CurlList append(CurlList list, const std::string& line) {
 
 std::string target_url(const LeadEndpoint& endpoint) {
   std::string url = "https://" + endpoint.host;
-  if (endpoint.port != 443) url += ":" + std::to_string(endpoint.port);
+  if (endpoint.port != 443) url.append(":").append(std::to_string(endpoint.port));
   return url + endpoint.path;
 }
 

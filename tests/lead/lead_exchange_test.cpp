@@ -25,7 +25,7 @@ std::string server_error(int status) {
 }
 
 LeadResult delivered(std::string display_contact) { return {true, std::move(display_contact), std::nullopt}; }
-LeadResult refused(std::string error) { return {false, std::nullopt, std::move(error)}; }
+LeadResult failed(std::string error) { return {false, std::nullopt, std::move(error)}; }
 
 // Compared as reply text, so that a failure shows both objects in full.
 std::string sent(const LeadEndpoint& endpoint, const json& lead = payload) { return write_reply(submit_lead(lead, endpoint)); }
@@ -63,14 +63,14 @@ TEST(LeadOutcome, EveryAnswerGivesItsResult) {
   };
   const Answer answers[] = {
       // Status 400 or higher: only the body's "error" string counts.
-      {500, R"({"error":"Hệ thống bận"})", "", refused("Hệ thống bận")},
-      {422, R"({"error":""})", "", refused("")},
-      {400, R"({"ok":true,"displayContact":"x","error":" giữ nguyên "})", "", refused(" giữ nguyên ")},
-      {500, R"({"ok":true})", "", refused(server_error(500))},
-      {404, "<html>not found</html>", "", refused(server_error(404))},
-      {400, R"({"error":5})", "", refused(server_error(400))},
-      {503, R"(["error"])", "", refused(server_error(503))},
-      {502, "", "", refused(server_error(502))},
+      {500, R"({"error":"Hệ thống bận"})", "", failed("Hệ thống bận")},
+      {422, R"({"error":""})", "", failed("")},
+      {400, R"({"ok":true,"displayContact":"x","error":" giữ nguyên "})", "", failed(" giữ nguyên ")},
+      {500, R"({"ok":true})", "", failed(server_error(500))},
+      {404, "<html>not found</html>", "", failed(server_error(404))},
+      {400, R"({"error":5})", "", failed(server_error(400))},
+      {503, R"(["error"])", "", failed(server_error(503))},
+      {502, "", "", failed(server_error(502))},
       // Below 400 and not JSON: taken as delivered.
       {200, "", "", delivered(phone)},
       {204, "", "", delivered(phone)},
@@ -86,20 +86,20 @@ TEST(LeadOutcome, EveryAnswerGivesItsResult) {
       {200, R"({"ok":true,"error":"bỏ qua"})", "", delivered(phone)},
       {302, R"({"ok":true})", "", delivered(phone)},  // no Location: nothing to follow
       // Below 400, JSON, "ok" not true.
-      {200, R"({"ok":"true"})", "", refused(not_sent)},
-      {200, R"({"ok":1,"error":"Số đã gửi"})", "", refused("Số đã gửi")},
-      {200, R"({"ok":false,"displayContact":"x"})", "", refused(not_sent)},
-      {200, R"({"ok":false,"error":""})", "", refused("")},
-      {200, "\n {\"ok\":false}\t\r\n", "", refused(not_sent)},
-      {200, "{}", "", refused(not_sent)},
-      {200, "[true]", "", refused(not_sent)},
-      {200, R"("ok")", "", refused(not_sent)},
-      {200, "null", "", refused(not_sent)},
+      {200, R"({"ok":"true"})", "", failed(not_sent)},
+      {200, R"({"ok":1,"error":"Số đã gửi"})", "", failed("Số đã gửi")},
+      {200, R"({"ok":false,"displayContact":"x"})", "", failed(not_sent)},
+      {200, R"({"ok":false,"error":""})", "", failed("")},
+      {200, "\n {\"ok\":false}\t\r\n", "", failed(not_sent)},
+      {200, "{}", "", failed(not_sent)},
+      {200, "[true]", "", failed(not_sent)},
+      {200, R"("ok")", "", failed(not_sent)},
+      {200, "null", "", failed(not_sent)},
       // Gzip-encoded replies are decoded; a body that does not decode is unread.
       {200, R"({"ok":true,"displayContact":"đã nén"})", "gzip", delivered("đã nén")},
-      {500, R"({"error":"lỗi nén"})", "gzip", refused("lỗi nén")},
+      {500, R"({"error":"lỗi nén"})", "gzip", failed("lỗi nén")},
       {200, R"({"ok":false})", "bad-gzip", delivered(phone)},
-      {500, R"({"error":"x"})", "bad-gzip", refused(server_error(500))},
+      {500, R"({"error":"x"})", "bad-gzip", failed(server_error(500))},
   };
   for (const Answer& a : answers) {
     SCOPED_TRACE(testing::Message() << a.status << " " << a.encoding << " " << a.body);
@@ -146,31 +146,31 @@ TEST(LeadFaults, EachEndsInTheRightTextWithoutHanging) {
     LeadResult expected;
   };
   const Fault faults[] = {
-      {"connection refused", at(refusing), refused(network_failure)},
-      {"connection never completes", at(full_backlog), refused(network_failure)},
-      {"TLS handshake never completes", at(mute), refused(network_failure)},
-      {"certificate from another CA", trusting(server.other_ca_pem(), reply({{"body", welcome}})), refused(network_failure)},
-      {"compiled-in roots do not know the test CA", trusting("", reply({{"body", welcome}})), refused(network_failure)},
+      {"connection refused", at(refusing), failed(network_failure)},
+      {"connection never completes", at(full_backlog), failed(network_failure)},
+      {"TLS handshake never completes", at(mute), failed(network_failure)},
+      {"certificate from another CA", trusting(server.other_ca_pem(), reply({{"body", welcome}})), failed(network_failure)},
+      {"compiled-in roots do not know the test CA", trusting("", reply({{"body", welcome}})), failed(network_failure)},
       {"compiled-in roots with the test CA", trusting(std::string(compiled_in_roots()) + server.ca_pem(), reply({{"body", welcome}})),
        delivered("đã nhận")},
-      {"server never answers", out_of_time(reply({{"mode", "silent"}})), refused(network_failure)},
-      {"reply head cut off", server.endpoint(reply({{"mode", "broken-head"}})), refused(network_failure)},
+      {"server never answers", out_of_time(reply({{"mode", "silent"}})), failed(network_failure)},
+      {"reply head cut off", server.endpoint(reply({{"mode", "broken-head"}})), failed(network_failure)},
       {"body of exactly 1 MiB", server.endpoint(reply({{"status", "422"}, {"body", long_error}, {"pad", padding_to(mebibyte)}})),
-       refused("dài")},
+       failed("dài")},
       {"body over 1 MiB", server.endpoint(reply({{"status", "422"}, {"body", long_error}, {"pad", padding_to(mebibyte + 1)}})),
-       refused(server_error(422))},
+       failed(server_error(422))},
       {"gzip bomb", server.endpoint(reply({{"status", "422"}, {"body", long_error}, {"pad", std::to_string(64 * mebibyte)}, {"encoding", "gzip"}})),
-       refused(server_error(422))},
+       failed(server_error(422))},
       {"five redirects followed", server.endpoint(reply({{"mode", "redirect"}, {"hops", "5"}, {"body", welcome}})),
        delivered("đã nhận")},
-      {"six redirects", server.endpoint(reply({{"mode", "redirect"}, {"hops", "6"}, {"body", welcome}})), refused(network_failure)},
-      {"redirect to http", server.endpoint(reply({{"mode", "to-http"}})), refused(network_failure)},
+      {"six redirects", server.endpoint(reply({{"mode", "redirect"}, {"hops", "6"}, {"body", welcome}})), failed(network_failure)},
+      {"redirect to http", server.endpoint(reply({{"mode", "to-http"}})), failed(network_failure)},
       {"body cut off, status 422", server.endpoint(reply({{"mode", "cut"}, {"status", "422"}, {"body", R"({"error":"nửa chừng"})"}})),
-       refused(server_error(422))},
+       failed(server_error(422))},
       {"body cut off, status 200", server.endpoint(reply({{"mode", "cut"}, {"body", R"({"ok":false,"error":"nửa chừng"})"}})),
        delivered(phone)},
       {"time runs out within the body", out_of_time(reply({{"mode", "stall"}, {"status", "422"}, {"body", R"({"error":"chậm"})"}})),
-       refused(server_error(422))},
+       failed(server_error(422))},
   };
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.name);
