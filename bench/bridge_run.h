@@ -1,0 +1,72 @@
+// One bridge figure as both the program's harness and the floor run it: the same command
+// line, the same page script, and one JSON object of the same shape on stdout.
+//   round-trips N | burst N | soak
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pss_sampler.h"
+#include "scenarios.h"
+
+struct BridgeRun {
+  enum class Kind { RoundTrips, Burst, Soak };
+  Kind kind;
+  int count = 0;
+
+  static std::optional<BridgeRun> parse(int argc, char** argv) {
+    if (argc == 2 && std::string_view(argv[1]) == "soak") return BridgeRun{Kind::Soak, scenario::soak_count};
+    if (argc != 3) return std::nullopt;
+    const int count = std::atoi(argv[2]);
+    if (count <= 0) return std::nullopt;
+    if (std::string_view(argv[1]) == "round-trips") return BridgeRun{Kind::RoundTrips, count};
+    if (std::string_view(argv[1]) == "burst") return BridgeRun{Kind::Burst, count};
+    return std::nullopt;
+  }
+
+  std::string page_script() const {
+    switch (kind) {
+      case Kind::RoundTrips: return scenario::round_trips(count);
+      case Kind::Burst: return scenario::burst(count);
+      case Kind::Soak: return scenario::soak();
+    }
+    return {};
+  }
+
+  // `posted_at`: when each request reached native code, on the UI thread.
+  nlohmann::json figures(const nlohmann::json& report,
+                         const std::vector<std::chrono::steady_clock::time_point>& posted_at,
+                         const std::vector<PssSampler::Sample>& samples) const {
+    using ms = std::chrono::duration<double, std::milli>;
+    nlohmann::json out = {{"report", report}, {"posted", posted_at.size()}};
+    if (kind == Kind::RoundTrips) {
+      nlohmann::json times = nlohmann::json::array();
+      for (std::size_t i = 1; i < posted_at.size(); ++i) times.push_back(ms(posted_at[i] - posted_at[i - 1]).count());
+      out["round_trip_ms"] = times;
+    }
+    if (kind == Kind::Soak && posted_at.size() > static_cast<std::size_t>(scenario::soak_warmup)) {
+      // Start: the last sample before the first request after the warm-up. End: the last one
+      // inside the quiet tail, before anything of the run's end could show.
+      const auto soak_start = posted_at[scenario::soak_warmup];
+      const auto tail_end = posted_at.back() + std::chrono::milliseconds(scenario::soak_tail_ms);
+      long start = -1, end = -1;
+      for (const auto& sample : samples) {
+        if (sample.at < soak_start) start = sample.pss_kb;
+        if (sample.at < tail_end) end = sample.pss_kb;
+      }
+      out["pss_start_kb"] = start;
+      out["pss_end_kb"] = end;
+      out["soak_seconds"] = std::chrono::duration<double>(posted_at.back() - soak_start).count();
+      nlohmann::json series = nlohmann::json::array();
+      for (const auto& sample : samples)
+        series.push_back({std::chrono::duration<double>(sample.at - soak_start).count(), sample.pss_kb});
+      out["pss_series"] = series;
+    }
+    return out;
+  }
+};
