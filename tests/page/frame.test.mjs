@@ -231,3 +231,31 @@ test("a title longer than the top bar stays on one line", async () => {
     assert.equal(long, oneLine);
   });
 });
+
+test("the page carries the vendor's values that the native side holds", async () => {
+  const header = readFileSync(join(SOURCE_DIR, "src", "app", "vendor.h"), "utf8");
+  const vendor = Object.fromEntries([...header.matchAll(
+    /inline constexpr std::string_view (\w+) = "((?:[^"\\]|\\.)*)";/g)].map(([, name, value]) => [name, value]));
+  for (const key of ["contact_number", "zalo_link", "site_host", "example_phone"]) {
+    assert.ok(vendor[key], `vendor.h names ${key}`);
+  }
+  assert.equal(vendor.zalo_link, "https://zalo.me/" + vendor.contact_number.replace(/\D/g, ""));
+
+  await withPage({}, async (page) => {
+    const seen = await page.evaluate(() => ({
+      footer: document.querySelector(".footer-links button").textContent,
+      messenger: document.querySelector("#consultFormView strong").textContent,
+      zaloButtons: [...document.querySelectorAll("#consultModal button")]
+        .map((b) => b.getAttribute("onclick") || "").filter((a) => a.startsWith("openExternal")),
+      placeholder: document.getElementById("phoneInput").placeholder,
+      urls: PRODUCTS.map((p) => p.url),
+    }));
+    assert.equal(seen.footer, "💬 Zalo: " + vendor.contact_number);
+    assert.equal(seen.messenger, vendor.contact_number);
+    assert.deepEqual(seen.zaloButtons, Array(2).fill(`openExternal('${vendor.zalo_link}')`));
+    assert.equal(seen.placeholder, `Nhập số điện thoại Zalo (VD: ${vendor.example_phone})...`);
+    for (const url of seen.urls) assert.ok(url.startsWith(`https://${vendor.site_host}/san-pham/`), url);
+  });
+  assert.ok(h.pageHtml.includes(
+    `"Không gửi được yêu cầu. Vui lòng nhắn trực tiếp Zalo ${vendor.contact_number}."`), "the failure text");
+});

@@ -124,105 +124,117 @@ export async function startHarness() {
   const printPage = requiredTool("OV_PRINT_PAGE");
   const ipcReplay = requiredTool("OV_IPC_REPLAY");
   const dir = mkdtempSync(join(tmpdir(), "ov-page-"));
-
-  const certs = makeCertificates(dir, "api.orvanta.vn");
-  const lead = new LeadService();
-  const tls = createTlsServer({ key: certs.key, cert: certs.cert }, (req, res) => {
-    lead.handle(req, res).catch(() => res.destroy());
-  });
-  const tlsPort = await listen(tls);
-
-  // Links that open_url starts land here instead of on the desktop, one line each:
-  // the count of arguments, a colon, the arguments.
-  const bin = join(dir, "bin");
-  const openedFile = join(dir, "opened.txt");
-  mkdirSync(bin);
-  writeFileSync(join(bin, "xdg-open"), `#!/bin/sh\nprintf '%s\\n' "$#:$*" >> '${openedFile}'\n`, { mode: 0o755 });
-  const replayEnv = { ...process.env, PATH: `${bin}:${process.env.PATH}` };
-  const replayArgs = ["--connect-to", `127.0.0.1:${tlsPort}`, "--roots", certs.ca,
-    "--connect-timeout-ms", "5000", "--exchange-timeout-ms", "20000"];
-
-  const pageHtml = execFileSync(printPage);
-  // /api/ipc: every request text as received, and answers a test may put in the native
-  // path's place to see how the page's fallback treats them.
-  const ipc = { requests: [], overrides: [] };
-  const http = createServer(async (req, res) => {
-    try {
-      if (req.method === "GET" && req.url === "/") {
-        res.writeHead(200, { "Content-Type": "text/html; charset=utf-8" });
-        res.end(pageHtml);
-        return;
-      }
-      if (req.method === "POST" && req.url === "/api/ipc") {
-        const text = await readBody(req);
-        ipc.requests.push(text);
-        const override = ipc.overrides.shift();
-        if (override) {
-          res.writeHead(override.status, { "Content-Type": override.type || "application/json" });
-          res.end(override.body);
-          return;
-        }
-        const script = await replay(ipcReplay, replayArgs, replayEnv, text);
-        if (script === "") {
-          // No reply from the native side: an empty answer, which the page cannot read as JSON.
-          res.writeHead(204);
-          res.end();
-          return;
-        }
-        const match = CALLBACK.exec(script);
-        if (!match) throw new Error(`not a callback script: ${script}`);
-        res.writeHead(200, { "Content-Type": "application/json" });
-        res.end(match[2]);
-        return;
-      }
-      res.writeHead(404);
-      res.end();
-    } catch (error) {
-      res.writeHead(500, { "Content-Type": "text/plain" });
-      res.end(String(error));
-    }
-  });
-  const httpPort = await listen(http);
-  const baseUrl = `http://127.0.0.1:${httpPort}/`;
-
-  // Playwright gives the browser a fresh user-data folder of its own and removes it after.
-  const browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
-
-  return {
-    baseUrl,
-    browser,
-    lead,
-    ipc,
-    pageHtml: pageHtml.toString("utf8"),
-
-    // A fresh context and page on the served document; `clock` installs fake timers first.
-    async open({ width = 820, height = 620, clock = false, javaScriptEnabled = true } = {}) {
-      const context = await browser.newContext({ viewport: { width, height }, javaScriptEnabled });
-      if (clock) await context.clock.install();
-      const page = await context.newPage();
-      await page.goto(baseUrl);
-      return page;
-    },
-
-    opened() {
-      return existsSync(openedFile) ? readFileSync(openedFile, "utf8").split("\n").filter(Boolean) : [];
-    },
-
-    reset() {
-      lead.reset();
-      ipc.requests.length = 0;
-      ipc.overrides.length = 0;
-      rmSync(openedFile, { force: true });
-    },
-
-    async close() {
-      await browser.close();
-      http.closeAllConnections();
-      tls.closeAllConnections();
-      await Promise.all([new Promise((r) => http.close(r)), new Promise((r) => tls.close(r))]);
-      rmSync(dir, { recursive: true, force: true });
-    },
+  // Undone last first by close(), or at once when start-up fails half-way, so that no
+  // server or browser outlives the test file.
+  const cleanups = [() => rmSync(dir, { recursive: true, force: true })];
+  const cleanUp = async () => {
+    while (cleanups.length) await cleanups.pop()();
   };
+  try {
+    const certs = makeCertificates(dir, "api.orvanta.vn");
+    const lead = new LeadService();
+    const tls = createTlsServer({ key: certs.key, cert: certs.cert }, (req, res) => {
+      lead.handle(req, res).catch(() => res.destroy());
+    });
+    cleanups.push(() => closeServer(tls));
+    const tlsPort = await listen(tls);
+
+    // Links that open_url starts land here instead of on the desktop, one line each:
+    // the count of arguments, a colon, the arguments.
+    const bin = join(dir, "bin");
+    const openedFile = join(dir, "opened.txt");
+    mkdirSync(bin);
+    writeFileSync(join(bin, "xdg-open"), `#!/bin/sh\nprintf '%s\\n' "$#:$*" >> '${openedFile}'\n`, { mode: 0o755 });
+    const replayEnv = { ...process.env, PATH: `${bin}:${process.env.PATH}` };
+    const replayArgs = ["--connect-to", `127.0.0.1:${tlsPort}`, "--roots", certs.ca,
+      "--connect-timeout-ms", "5000", "--exchange-timeout-ms", "20000"];
+
+    const pageHtml = execFileSync(printPage);
+    // /api/ipc: every request text as received, and answers a test may put in the native
+    // path's place to see how the page's fallback treats them.
+    const ipc = { requests: [], overrides: [] };
+    const http = createServer(async (req, res) => {
+      try {
+        if (req.method === "GET" && req.url === "/") {
+          res.writeHead(200, { "Content-Type": "text/html; charset=utf-8" });
+          res.end(pageHtml);
+          return;
+        }
+        if (req.method === "POST" && req.url === "/api/ipc") {
+          const text = await readBody(req);
+          ipc.requests.push(text);
+          const override = ipc.overrides.shift();
+          if (override) {
+            res.writeHead(override.status, { "Content-Type": override.type || "application/json" });
+            res.end(override.body);
+            return;
+          }
+          const script = await replay(ipcReplay, replayArgs, replayEnv, text);
+          if (script === "") {
+            // No reply from the native side: an empty answer, which the page cannot read as JSON.
+            res.writeHead(204);
+            res.end();
+            return;
+          }
+          const match = CALLBACK.exec(script);
+          if (!match) throw new Error(`not a callback script: ${script}`);
+          res.writeHead(200, { "Content-Type": "application/json" });
+          res.end(match[2]);
+          return;
+        }
+        res.writeHead(404);
+        res.end();
+      } catch (error) {
+        res.writeHead(500, { "Content-Type": "text/plain" });
+        res.end(String(error));
+      }
+    });
+    cleanups.push(() => closeServer(http));
+    const httpPort = await listen(http);
+    const baseUrl = `http://127.0.0.1:${httpPort}/`;
+
+    // Playwright gives the browser a fresh user-data folder of its own and removes it after.
+    const browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS });
+    cleanups.push(() => browser.close());
+
+    return {
+      baseUrl,
+      browser,
+      lead,
+      ipc,
+      pageHtml: pageHtml.toString("utf8"),
+
+      // A fresh context and page on the served document; `clock` installs fake timers first.
+      async open({ width = 820, height = 620, clock = false, javaScriptEnabled = true } = {}) {
+        const context = await browser.newContext({ viewport: { width, height }, javaScriptEnabled });
+        if (clock) await context.clock.install();
+        const page = await context.newPage();
+        await page.goto(baseUrl);
+        return page;
+      },
+
+      opened() {
+        return existsSync(openedFile) ? readFileSync(openedFile, "utf8").split("\n").filter(Boolean) : [];
+      },
+
+      reset() {
+        lead.reset();
+        ipc.requests.length = 0;
+        ipc.overrides.length = 0;
+        rmSync(openedFile, { force: true });
+      },
+
+      close: cleanUp,
+    };
+  } catch (error) {
+    await cleanUp();
+    throw error;
+  }
+}
+
+function closeServer(server) {
+  server.closeAllConnections();
+  return new Promise((resolve) => server.close(resolve));
 }
 
 export function screenshotPath(name) {
