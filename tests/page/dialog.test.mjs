@@ -88,10 +88,10 @@ test("opening shows the form for a card's, the footer's, an empty and a markup p
 test("the phone input takes the focus 40 ms after opening", async () => {
   page = await h.open();
   const focus = await page.evaluate(async () => {
-    const at = (ms) => new Promise((r) => setTimeout(() => r(document.activeElement.id), ms));
+    const later = (ms) => new Promise((r) => setTimeout(() => r(document.activeElement.id), ms));
     openConsultModal("x");
     const now = document.activeElement.id;
-    return [now, await at(20), await at(40)];
+    return [now, await later(20), await later(40)]; // at once, at about 20 ms and at about 60 ms
   });
   assert.deepEqual(focus, ["", "", "phoneInput"]);
 });
