@@ -1,6 +1,7 @@
 #include "app/lead_http.h"
 
 #include <curl/curl.h>
+#include <glib.h>
 
 #include <cstdlib>
 #include <memory>
@@ -28,16 +29,6 @@ struct Exchange {
   bool final_head_arrived = false;
 };
 
-bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
 // curl hands over every head line of every response, redirects and 1xx included; only a
 // complete head that ends the chain means that a reply came back.
 size_t on_header(char* data, size_t size, size_t count, void* user) {
@@ -47,7 +38,7 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
     exchange.body.clear();
     exchange.head_has_location = false;
     exchange.final_head_arrived = false;
-  } else if (starts_with_ignoring_case(line, "location:")) {
+  } else if (line.size() >= 9 && g_ascii_strncasecmp(line.data(), "location:", 9) == 0) {
     exchange.head_has_location = true;
   } else if (line == "\r\n" || line == "\n") {
     long status = 0;
