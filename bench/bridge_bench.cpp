@@ -1,26 +1,32 @@
 // The program's side of the bridge figures: the real page in the real window and web view,
 // answered by the real ipc_handler, worker threads and event loop (through the display
 // tests' page session). Same command line and output as the floor's:
-//   bridge-bench round-trips N | burst N | soak
+//   bridge-bench round-trips N | burst N | soak  [--on-ui-thread]
+// --on-ui-thread runs the worker's whole job on the UI thread instead (still handed back
+// through the event loop): what the thread start and hand-over cost, shown apart.
 #include <glib.h>
 
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "app/page_assembly.h"
 #include "bridge_run.h"
 #include "page_session.h"
 
 int main(int argc, char** argv) {
+  const bool on_ui_thread = argc > 1 && std::string_view(argv[argc - 1]) == "--on-ui-thread";
+  if (on_ui_thread) --argc;
   std::optional<BridgeRun> run = BridgeRun::parse(argc, argv);
   if (!run) {
-    std::fprintf(stderr, "usage: %s round-trips N | burst N | soak\n", argv[0]);
+    std::fprintf(stderr, "usage: %s round-trips N | burst N | soak  [--on-ui-thread]\n", argv[0]);
     return 2;
   }
   std::unique_ptr<PssSampler> sampler;
   if (run->kind == BridgeRun::Kind::Soak) sampler = std::make_unique<PssSampler>(std::chrono::milliseconds(250));
 
-  ScenarioResult result = run_scenario(profile_folder(g_get_user_cache_dir()), run->page_script(), Routing::bridge(),
+  ScenarioResult result = run_scenario(profile_folder(g_get_user_cache_dir()), run->page_script(),
+                                       on_ui_thread ? Routing::inline_on_ui_thread() : Routing::bridge(),
                                        /*time_limit_seconds=*/600);
   if (sampler) sampler->stop();
   if (!result.failure.empty()) {

@@ -3,6 +3,7 @@
 //   round-trips N | burst N | soak
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -13,6 +14,19 @@
 
 #include "pss_sampler.h"
 #include "scenarios.h"
+
+// Kind by kind, in kB.
+inline nlohmann::json median_pss(std::vector<Pss> samples) {
+  nlohmann::json out;
+  for (auto [name, field] : {std::pair{"total", &Pss::total}, std::pair{"anon", &Pss::anon},
+                             std::pair{"file", &Pss::file}, std::pair{"shmem", &Pss::shmem}}) {
+    std::vector<long> values;
+    for (const Pss& pss : samples) values.push_back(pss.*field);
+    std::sort(values.begin(), values.end());
+    out[name] = values.empty() ? -1 : values[values.size() / 2];
+  }
+  return out;
+}
 
 struct BridgeRun {
   enum class Kind { RoundTrips, Burst, Soak };
@@ -50,22 +64,25 @@ struct BridgeRun {
       out["round_trip_ms"] = times;
     }
     if (kind == Kind::Soak && posted_at.size() > static_cast<std::size_t>(scenario::soak_warmup)) {
-      // Start: the last sample before the first request after the warm-up. End: the last one
-      // inside the quiet tail, before anything of the run's end could show.
+      // The engine's shared buffers come and go by tens of MB from one sample to the next, so
+      // each end is the median of the quiet samples there: start, the pause between the
+      // warm-up and the first request after it; end, the tail after the last reply.
       const auto soak_start = posted_at[scenario::soak_warmup];
+      const auto tail_start = posted_at.back() + std::chrono::seconds(1);
       const auto tail_end = posted_at.back() + std::chrono::milliseconds(scenario::soak_tail_ms);
-      long start = -1, end = -1;
-      for (const auto& sample : samples) {
-        if (sample.at < soak_start) start = sample.pss_kb;
-        if (sample.at < tail_end) end = sample.pss_kb;
-      }
-      out["pss_start_kb"] = start;
-      out["pss_end_kb"] = end;
-      out["soak_seconds"] = std::chrono::duration<double>(posted_at.back() - soak_start).count();
+      std::vector<Pss> start, end;
       nlohmann::json series = nlohmann::json::array();
-      for (const auto& sample : samples)
-        series.push_back({std::chrono::duration<double>(sample.at - soak_start).count(), sample.pss_kb});
-      out["pss_series"] = series;
+      for (const auto& sample : samples) {
+        if (sample.at < soak_start && sample.at > soak_start - std::chrono::milliseconds(1400))
+          start.push_back(sample.pss);
+        if (sample.at > tail_start && sample.at < tail_end) end.push_back(sample.pss);
+        series.push_back({std::chrono::duration<double>(sample.at - soak_start).count(), sample.pss.total,
+                          sample.pss.anon, sample.pss.file, sample.pss.shmem});
+      }
+      out["pss_start_kb"] = median_pss(start);
+      out["pss_end_kb"] = median_pss(end);
+      out["soak_seconds"] = std::chrono::duration<double>(posted_at.back() - soak_start).count();
+      out["pss_series"] = series;  // seconds from the soak's start, total, anon, file, shmem
     }
     return out;
   }

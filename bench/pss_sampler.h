@@ -10,23 +10,36 @@
 #include <thread>
 #include <vector>
 
-// "Pss:" of /proc/self/smaps_rollup in kB, or -1 when it cannot be read.
-inline long own_pss_kb() {
+// The proportional set size of /proc/self/smaps_rollup in kB, in all and by kind: the
+// heap and other private memory, mapped files, and shared memory (the buffers the engine
+// shares with its web process). -1 where it cannot be read.
+struct Pss {
+  long total = -1, anon = -1, file = -1, shmem = -1;
+};
+
+inline Pss own_pss() {
   std::ifstream rollup("/proc/self/smaps_rollup");
-  std::string key;
-  long value = 0;
-  std::string unit;
-  while (rollup >> key >> value >> unit) {
-    if (key == "Pss:") return value;
+  std::string line;
+  std::getline(rollup, line);  // the address range of the whole
+  Pss pss;
+  while (std::getline(rollup, line)) {
+    const auto colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    const std::string key = line.substr(0, colon);
+    const long value = std::stol(line.substr(colon + 1));
+    if (key == "Pss") pss.total = value;
+    if (key == "Pss_Anon") pss.anon = value;
+    if (key == "Pss_File") pss.file = value;
+    if (key == "Pss_Shmem") pss.shmem = value;
   }
-  return -1;
+  return pss;
 }
 
 class PssSampler {
  public:
   struct Sample {
     std::chrono::steady_clock::time_point at;
-    long pss_kb;
+    Pss pss;
   };
 
   explicit PssSampler(std::chrono::milliseconds interval)
@@ -52,7 +65,7 @@ class PssSampler {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
       lock.unlock();
-      Sample sample{std::chrono::steady_clock::now(), own_pss_kb()};
+      Sample sample{std::chrono::steady_clock::now(), own_pss()};
       lock.lock();
       samples_.push_back(sample);
       wake_.wait_for(lock, interval_, [this] { return stopping_; });
