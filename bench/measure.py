@@ -401,7 +401,7 @@ def table(records):
                 f"({mb(fixed['pss_start_kb']['total'])} → {mb(fixed['pss_end_kb']['total'])})",
                 mb(growth["program-fixed-mmap-threshold"]["total"]), mb(growth["floor"]["total"]), "–", "1 + 1")
 
-    header = ("figure", "program", "baseline (floor)", "ratio", "runs", "goal")
+    header = ("figure", "program", "baseline (floor unless named)", "ratio", "runs", "goal")
     widths = [max(len(str(line[i])) for line in [header, *rows]) for i in range(len(header))]
     lines = ["| " + " | ".join(str(cell).ljust(w) for cell, w in zip(line, widths)) + " |" for line in [header, *rows]]
     lines.insert(1, "|" + "|".join("-" * (w + 2) for w in widths) + "|")

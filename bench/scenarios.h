@@ -37,11 +37,11 @@ inline std::string burst(int count) {
 
 // The soak: a warm-up of soak_warmup replies and a pause (the first memory sample falls
 // in it), then soak_count replies in batches with a pause after each, then a quiet tail (the
-// last sample falls in it). About a minute and a half.
+// last sample falls in it). About seventy seconds.
 inline constexpr int soak_warmup = 1000;
 inline constexpr int soak_count = 20000;
 inline constexpr int soak_batch = 25;
-inline constexpr int soak_pause_ms = 100;
+inline constexpr int soak_pause_ms = 80;
 inline constexpr int soak_tail_ms = 3000;
 
 inline std::string soak() {
