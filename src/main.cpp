@@ -1,5 +1,6 @@
 // Orvanta Tool: one window whose whole interface is the embedded page.
 #include <curl/curl.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,10 @@
 #include "platform/web_view.h"
 
 int main() {
+  // Fixed, so that large short-lived blocks (the engine's frame buffers) get mappings of their
+  // own: once glibc raises the threshold by itself, they leave the heap full of holes that
+  // the worker threads' small allocations keep from being returned.
+  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
   // Once, before any worker thread can make a request.
   curl_global_init(CURL_GLOBAL_DEFAULT);
 

@@ -35,6 +35,9 @@ WebView::WebView(GtkWindow* window, const std::string& profile_folder, const std
   webkit_settings_set_javascript_can_access_clipboard(settings, FALSE);
   webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+  // One static page: drawn without GL it paints about a quarter sooner and the web process
+  // needs less than half the memory (measured with software GL; see the README).
+  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
   view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, "user-content-manager",
                                        content, "settings", settings, nullptr));
