@@ -5,6 +5,7 @@
 // --on-ui-thread runs the worker's whole job on the UI thread instead (still handed back
 // through the event loop): what the thread start and hand-over cost, shown apart.
 #include <glib.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <memory>
@@ -15,6 +16,8 @@
 #include "page_session.h"
 
 int main(int argc, char** argv) {
+  // As the program's main() does first (src/main.cpp: keep them in step).
+  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
   const bool on_ui_thread = argc > 1 && std::string_view(argv[argc - 1]) == "--on-ui-thread";
   if (on_ui_thread) --argc;
   std::optional<BridgeRun> run = BridgeRun::parse(argc, argv);

@@ -1,13 +1,16 @@
 // The floor the program is measured against: a GTK 4 window with a WebKitGTK view that shows
 // the same assembled page, with the same window, profile, script shim, message handler and
 // settings as the program (src/platform/main_window.cpp and web_view.cpp: keep them in step),
-// and nothing else: no event loop of ours, no bridge, no actions, no threads.
+// and the program's one tuning of the process (the mmap threshold in src/main.cpp), so that
+// the soak compares the same allocator; nothing else: no event loop of ours, no bridge, no
+// actions, no threads, no libcurl.
 //
 //   orvanta-floor                 opens the page and waits, as the program does
 //   orvanta-floor round-trips N   runs a bridge figure, prints it as JSON and exits; every
 //   orvanta-floor burst N         request is answered at once on the UI thread
 //   orvanta-floor soak
 #include <gtk/gtk.h>
+#include <malloc.h>
 #include <unistd.h>
 #include <webkit/webkit.h>
 
@@ -128,6 +131,7 @@ WebKitWebView* create_view(GtkWindow* window, Floor& floor) {
   webkit_settings_set_javascript_can_access_clipboard(settings, FALSE);
   webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
   auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                                             "user-content-manager", content, "settings", settings, nullptr));
@@ -147,6 +151,7 @@ WebKitWebView* create_view(GtkWindow* window, Floor& floor) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
   Floor floor;
   if (argc > 1) {
     floor.run = BridgeRun::parse(argc, argv);
