@@ -1,6 +1,6 @@
 // The floor the program is measured against: a GTK 4 window with a WebKitGTK view that shows
-// the same assembled page, with the same window, profile, script shim, message handler and
-// settings as the program (src/platform/main_window.cpp and web_view.cpp: keep them in step),
+// the same assembled page, with the same window as the program (src/platform/main_window.cpp:
+// keep it in step) and the very view the program makes (src/platform/page_web_view.cpp),
 // and the program's one tuning of the process (the mmap threshold in src/main.cpp), so that
 // the soak compares the same allocator; nothing else: no event loop of ours, no bridge, no
 // actions, no threads, no libcurl.
@@ -27,14 +27,13 @@
 #include "app/page_assembly.h"
 #include "app/vendor.h"
 #include "bridge_run.h"
+#include "platform/page_web_view.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* bridge_shim =
-    "Object.defineProperty(window, 'ipc', { value: Object.freeze({ postMessage: s=> "
-    "window.webkit.messageHandlers.ipc.postMessage(s) }) });";
+;
 
 // The run's own messages, told apart from the page's requests by their first bytes.
 constexpr std::string_view report_prefix = R"({"action":"__bench",)";
@@ -116,30 +115,7 @@ gboolean on_close_request(GtkWindow*, gpointer data) {
 
 WebKitWebView* create_view(GtkWindow* window, Floor& floor) {
   const std::string profile = profile_folder(g_get_user_cache_dir());
-  WebKitNetworkSession* session = webkit_network_session_new(profile.c_str(), profile.c_str());
-
-  WebKitUserContentManager* content = webkit_user_content_manager_new();
-  WebKitUserScript* shim = webkit_user_script_new(bridge_shim, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                                  WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-  webkit_user_content_manager_add_script(content, shim);
-  webkit_user_script_unref(shim);
-  g_signal_connect(content, "script-message-received::ipc", G_CALLBACK(on_script_message), &floor);
-  webkit_user_content_manager_register_script_message_handler(content, "ipc", nullptr);
-
-  WebKitSettings* settings = webkit_settings_new();
-  webkit_settings_set_enable_developer_extras(settings, FALSE);
-  webkit_settings_set_javascript_can_access_clipboard(settings, FALSE);
-  webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
-  webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
-  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-
-  auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
-                                            "user-content-manager", content, "settings", settings, nullptr));
-  g_object_unref(settings);
-  g_object_unref(content);
-  g_object_unref(session);
-
-  webkit_web_context_set_preferred_languages(webkit_web_view_get_context(view), g_get_language_names());
+  auto* view = new_page_web_view(profile, G_CALLBACK(on_script_message), &floor);
   g_signal_connect(view, "load-changed", G_CALLBACK(on_load_changed), &floor);
 
   gtk_widget_set_size_request(GTK_WIDGET(view), 500, 480);

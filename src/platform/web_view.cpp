@@ -1,11 +1,8 @@
 #include "platform/web_view.h"
 
-namespace {
+#include "platform/page_web_view.h"
 
-// Gives the page window.ipc.postMessage from its first line, as a frozen, read-only object.
-constexpr const char* bridge_shim =
-    "Object.defineProperty(window, 'ipc', { value: Object.freeze({ postMessage: s=> "
-    "window.webkit.messageHandlers.ipc.postMessage(s) }) });";
+namespace {
 
 void on_script_done(GObject* view, GAsyncResult* result, gpointer) {
   // Collecting the result frees it; a host that never does grows with every reply.
@@ -20,32 +17,7 @@ void on_script_done(GObject* view, GAsyncResult* result, gpointer) {
 WebView::WebView(GtkWindow* window, const std::string& profile_folder, const std::string& page,
                  MessageHandler on_message, FailureHandler on_engine_failure)
     : window_(window), on_message_(std::move(on_message)), on_engine_failure_(std::move(on_engine_failure)) {
-  WebKitNetworkSession* session = webkit_network_session_new(profile_folder.c_str(), profile_folder.c_str());
-
-  WebKitUserContentManager* content = webkit_user_content_manager_new();
-  WebKitUserScript* shim = webkit_user_script_new(bridge_shim, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                                  WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-  webkit_user_content_manager_add_script(content, shim);
-  webkit_user_script_unref(shim);
-  g_signal_connect(content, "script-message-received::ipc", G_CALLBACK(on_script_message), this);
-  webkit_user_content_manager_register_script_message_handler(content, "ipc", nullptr);
-
-  WebKitSettings* settings = webkit_settings_new();
-  webkit_settings_set_enable_developer_extras(settings, FALSE);
-  webkit_settings_set_javascript_can_access_clipboard(settings, FALSE);
-  webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
-  webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
-  // One static page: drawn without GL it paints about a quarter sooner and the web process
-  // needs less than half the memory (measured with software GL; see the README).
-  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-
-  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, "user-content-manager",
-                                       content, "settings", settings, nullptr));
-  g_object_unref(settings);
-  g_object_unref(content);
-  g_object_unref(session);
-
-  webkit_web_context_set_preferred_languages(webkit_web_view_get_context(view_), g_get_language_names());
+  view_ = new_page_web_view(profile_folder, G_CALLBACK(on_script_message), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(on_load_changed), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(on_web_process_terminated), this);
 
