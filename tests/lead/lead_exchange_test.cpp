@@ -40,18 +40,7 @@ TEST(LeadRequest, GoesOutByteForByte) {
   const std::string body =
       R"({"contact":"+84 912 345 678","locale":"vi","note":"Máy chưa kích hoạt\nWindows 11 \"Pro\"",)"
       R"("popupSource":"orvanta_tool_exe","productInterest":"Office 2021 — bản quyền","sourcePath":"/orvanta-tool"})";
-  const std::string request =
-      "POST /api/public/consultation-lead HTTP/1.1\r\n"
-      "Host: api.orvanta.vn\r\n"
-      "User-Agent: ureq/2.12.1\r\n"
-      "Content-Type: application/json\r\n"
-      "Accept: application/json\r\n"
-      "Origin: https://orvanta.vn\r\n"
-      "Referer: https://orvanta.vn/kiem-tra-rui-ro-ban-quyen-windows\r\n"
-      "accept-encoding: gzip\r\n"
-      "Content-Length: " + std::to_string(body.size()) + "\r\n"
-      "\r\n" + body;
-  EXPECT_EQ(sent(test_server().endpoint(), lead), text(delivered(request)));
+  EXPECT_EQ(sent(test_server().endpoint(), lead), text(delivered(expected_lead_request(body))));
 }
 
 TEST(LeadOutcome, EveryAnswerGivesItsResult) {

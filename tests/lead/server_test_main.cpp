@@ -34,3 +34,16 @@ int main(int argc, char** argv) {
   curl_global_cleanup();
   return failed;
 }
+
+std::string expected_lead_request(const std::string& body) {
+  return "POST /api/public/consultation-lead HTTP/1.1\r\n"
+         "Host: api.orvanta.vn\r\n"
+         "User-Agent: ureq/2.12.1\r\n"
+         "Content-Type: application/json\r\n"
+         "Accept: application/json\r\n"
+         "Origin: https://orvanta.vn\r\n"
+         "Referer: https://orvanta.vn/kiem-tra-rui-ro-ban-quyen-windows\r\n"
+         "accept-encoding: gzip\r\n"
+         "Content-Length: " + std::to_string(body.size()) + "\r\n"
+         "\r\n" + body;
+}

@@ -2,6 +2,11 @@
 // after its last, with curl_global_init run before any test starts a thread.
 #pragma once
 
+#include <string>
+
 #include "tls_test_server.h"
 
 const TlsTestServer& test_server();
+
+// The exact bytes a lead with this body puts on the wire to the vendor's service.
+std::string expected_lead_request(const std::string& body);
