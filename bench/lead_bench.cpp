@@ -1,7 +1,6 @@
 // Time of one lead to the local HTTPS server, a new handle per call, beside the same POST
 // made by the curl command-line tool in the same run; and what the compiled-in roots cost.
 // Prints figures only.
-#include <curl/curl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -70,7 +69,6 @@ bool curl_tool_lead(const TlsTestServer& server, const std::string& roots_file, 
 }  // namespace
 
 int main() {
-  curl_global_init(CURL_GLOBAL_DEFAULT);
   {
     const TlsTestServer server;
     const std::string bundle = std::string(compiled_in_roots()) + server.ca_pem();
@@ -95,5 +93,4 @@ int main() {
     std::printf("compiled-in bundle (%zu bytes): +%.2f ms per lead (%.0f%% of a lead)\n", compiled_in_roots().size(),
                 program_bundle - program_ca, 100 * (program_bundle - program_ca) / program_bundle);
   }
-  curl_global_cleanup();
 }

@@ -1,5 +1,4 @@
 // Orvanta Tool: one window whose whole interface is the embedded page.
-#include <curl/curl.h>
 #include <malloc.h>
 
 #include <cstdio>
@@ -21,8 +20,6 @@ int main() {
   // own: once glibc raises the threshold by itself, they leave the heap full of holes that
   // the worker threads' small allocations keep from being returned.
   mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
-  // Once, before any worker thread can make a request.
-  curl_global_init(CURL_GLOBAL_DEFAULT);
 
   EventLoop loop;
   EventLoopProxy proxy = loop.create_proxy();
@@ -38,7 +35,8 @@ int main() {
 
   auto view = std::make_shared<WebView>(
       window, profile_folder(g_get_user_cache_dir()), assemble_page(page_html(), logo_png()),
-      [proxy](std::string_view text) { ipc_handler(text, proxy); }, fail_web_view_start);
+      [proxy](std::string_view text, PageLoad page_load) { ipc_handler(text, page_load, proxy); },
+      fail_web_view_start);
 
   loop.run([view](const Event& event, ControlFlow& flow) { event_handler(event, flow, *view); });
 }

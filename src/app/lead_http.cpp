@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "app/root_certificates.h"
@@ -72,9 +73,20 @@ std::string target_url(const LeadEndpoint& endpoint) {
   return url + endpoint.path;
 }
 
+// At the first lead rather than at start-up: OpenSSL's set-up costs every start memory, and
+// most users never send a lead. libcurl here is built thread-safe; call_once also keeps a
+// second caller waiting until the first has finished.
+void init_curl_once() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) std::abort();  // out of memory
+  });
+}
+
 }  // namespace
 
 std::optional<LeadReply> post_lead(const LeadEndpoint& endpoint, std::string_view body) {
+  init_curl_once();
   CurlHandle handle(curl_easy_init());
   if (!handle) std::abort();  // out of memory
   CURL* curl = handle.get();

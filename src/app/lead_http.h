@@ -1,4 +1,4 @@
-// The lead's one HTTPS POST, made with libcurl. curl_global_init must have run before.
+// The lead's one HTTPS POST, made with libcurl, which it sets up itself at the first call.
 #pragma once
 
 #include <optional>

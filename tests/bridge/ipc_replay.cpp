@@ -4,7 +4,6 @@
 // be given. Output: one line per input line, the callback script or an empty line where the
 // worker posts none, flushed at once so that a driver on the other end of a pipe can wait
 // for each answer.
-#include <curl/curl.h>
 
 #include <charconv>
 #include <chrono>
@@ -56,8 +55,6 @@ std::optional<std::string> message_text(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  curl_global_init(CURL_GLOBAL_DEFAULT);
-
   LeadEndpoint endpoint = vendor_endpoint();
   for (int i = 1; i < argc; i += 2) {
     const std::string_view option = argv[i];

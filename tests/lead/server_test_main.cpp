@@ -1,6 +1,5 @@
 #include "server_test_main.h"
 
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <exception>
@@ -27,12 +26,9 @@ class ServerEnvironment : public ::testing::Environment {
 const TlsTestServer& test_server() { return *server; }
 
 int main(int argc, char** argv) {
-  curl_global_init(CURL_GLOBAL_DEFAULT);
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-  const int failed = RUN_ALL_TESTS();
-  curl_global_cleanup();
-  return failed;
+  return RUN_ALL_TESTS();
 }
 
 std::string expected_lead_request(const std::string& body) {

@@ -1,5 +1,5 @@
 // The one test server that a test program shares: started before its first test, stopped
-// after its last, with curl_global_init run before any test starts a thread.
+// after its last.
 #pragma once
 
 #include <string>
