@@ -1,11 +1,38 @@
 #include "platform/page_web_view.h"
 
+#include <vector>
+
+#include "app/browser_languages.h"
+
 namespace {
 
 // Gives the page window.ipc.postMessage from its first line, as a frozen, read-only object.
 constexpr const char* bridge_shim =
     "Object.defineProperty(window, 'ipc', { value: Object.freeze({ postMessage: s=> "
     "window.webkit.messageHandlers.ipc.postMessage(s) }) });";
+
+// The user's locale as language tags; where it names none (C, POSIX), WebKit's default stays.
+void set_preferred_languages(WebKitWebView* view) {
+  const std::vector<std::string> tags = browser_languages(g_get_language_names());
+  if (tags.empty()) return;
+  std::vector<const char*> list;
+  for (const std::string& tag : tags) list.push_back(tag.c_str());
+  list.push_back(nullptr);
+  webkit_web_context_set_preferred_languages(webkit_web_view_get_context(view), list.data());
+}
+
+// WebKitGTK has no setting for pinch zoom. Its zoom gesture stays in place (WebKit holds a
+// reference to it) but receives no event, so a touchpad or touchscreen pinch does nothing.
+void disable_pinch_zoom(WebKitWebView* view) {
+  GListModel* controllers = gtk_widget_observe_controllers(GTK_WIDGET(view));
+  const guint count = g_list_model_get_n_items(controllers);
+  for (guint i = 0; i < count; ++i) {
+    auto* controller = static_cast<GtkEventController*>(g_list_model_get_item(controllers, i));
+    if (GTK_IS_GESTURE_ZOOM(controller)) gtk_event_controller_set_propagation_phase(controller, GTK_PHASE_NONE);
+    g_object_unref(controller);
+  }
+  g_object_unref(controllers);
+}
 
 }  // namespace
 
@@ -35,6 +62,7 @@ WebKitWebView* new_page_web_view(const std::string& profile_folder, GCallback on
   g_object_unref(content);
   g_object_unref(session);
 
-  webkit_web_context_set_preferred_languages(webkit_web_view_get_context(view), g_get_language_names());
+  set_preferred_languages(view);
+  disable_pinch_zoom(view);
   return view;
 }
