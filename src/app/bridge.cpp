@@ -17,12 +17,13 @@ constexpr std::size_t worker_stack_size = 2 * 1024 * 1024;
 
 struct WorkerJob {
   std::string text;
+  PageLoad page_load;
   EventLoopProxy proxy;
 };
 
 void* run_worker(void* arg) {
   std::unique_ptr<WorkerJob> job(static_cast<WorkerJob*>(arg));
-  handle_ipc_message(std::move(job->text), std::move(job->proxy));
+  handle_ipc_message(std::move(job->text), job->page_load, std::move(job->proxy));
   return nullptr;
 }
 
@@ -35,15 +36,15 @@ std::optional<std::string> reply_script(std::string_view text, const LeadEndpoin
   return callback_script(message->id, write_reply(reply));
 }
 
-void handle_ipc_message(std::string text, EventLoopProxy proxy) {
+void handle_ipc_message(std::string text, PageLoad page_load, EventLoopProxy proxy) {
   std::optional<std::string> script = reply_script(text);
   // A loop that can no longer be reached drops the reply; nobody is left to tell.
-  if (script) proxy.send_event(std::move(*script));
+  if (script) proxy.send_event(std::move(*script), page_load);
 }
 
 // pthread rather than std::thread: the stack size must be set, and std::thread cannot.
-void ipc_handler(std::string_view text, const EventLoopProxy& proxy) {
-  auto job = std::make_unique<WorkerJob>(WorkerJob{std::string(text), proxy});
+void ipc_handler(std::string_view text, PageLoad page_load, const EventLoopProxy& proxy) {
+  auto job = std::make_unique<WorkerJob>(WorkerJob{std::string(text), page_load, proxy});
   pthread_attr_t attr;
   if (pthread_attr_init(&attr) != 0) std::abort();
   if (pthread_attr_setstacksize(&attr, worker_stack_size) != 0) std::abort();

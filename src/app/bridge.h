@@ -13,9 +13,10 @@
 // that does not parse.
 std::optional<std::string> reply_script(std::string_view text, const LeadEndpoint& endpoint = vendor_endpoint());
 
-// The body of one worker thread.
-void handle_ipc_message(std::string text, EventLoopProxy proxy);
+// The body of one worker thread. Its script goes to the loop for `page_load`, the load of
+// the page that posted the text.
+void handle_ipc_message(std::string text, PageLoad page_load, EventLoopProxy proxy);
 
 // The web view's message handler, on the UI thread: copies the text and starts a detached
 // worker with a 2 MiB stack. A worker that cannot be started ends the process.
-void ipc_handler(std::string_view text, const EventLoopProxy& proxy);
+void ipc_handler(std::string_view text, PageLoad page_load, const EventLoopProxy& proxy);

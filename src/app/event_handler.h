@@ -4,13 +4,16 @@
 
 #include "platform/event_loop.h"
 
-// View: anything with evaluate_script(std::string) whose errors are not reported back.
+// View: anything with evaluate_script(std::string), whose errors are not reported back, and
+// page_load(), the load of the page it shows now.
 template <class View>
 void event_handler(const Event& event, ControlFlow& flow, View& view) {
   flow.wait();
   switch (event.kind) {
     case Event::Kind::UserEvent:
-      view.evaluate_script(event.script);
+      // A reply to a page that has been loaded again since would reach a page that never
+      // asked, whose own request numbers start from 1 again.
+      if (event.page_load == view.page_load()) view.evaluate_script(event.script);
       return;
     case Event::Kind::CloseRequested:
       flow.exit_with_code(0);

@@ -25,23 +25,24 @@ void deliver_to(LoopState& s, Event event) {
 struct PostedScript {
   std::shared_ptr<LoopState> state;
   std::string script;
+  PageLoad page_load;
 };
 
 gboolean run_posted_script(gpointer data) {
   auto* posted = static_cast<PostedScript*>(data);
-  deliver_to(*posted->state, {Event::Kind::UserEvent, std::move(posted->script)});
+  deliver_to(*posted->state, {Event::Kind::UserEvent, std::move(posted->script), posted->page_load});
   delete posted;
   return G_SOURCE_REMOVE;
 }
 
 }  // namespace
 
-bool EventLoopProxy::send_event(std::string script) const {
+bool EventLoopProxy::send_event(std::string script, PageLoad page_load) const {
   if (state_->ended.load(std::memory_order_acquire)) return false;
   // g_idle_add queues onto the default context from any thread, and the callback always
   // runs on the thread that runs the loop. (g_main_context_invoke would run it on the
   // posting thread whenever that thread could acquire the context.)
-  g_idle_add_full(G_PRIORITY_DEFAULT, run_posted_script, new PostedScript{state_, std::move(script)}, nullptr);
+  g_idle_add_full(G_PRIORITY_DEFAULT, run_posted_script, new PostedScript{state_, std::move(script), page_load}, nullptr);
   return true;
 }
 

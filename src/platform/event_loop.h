@@ -2,10 +2,15 @@
 // posted from any thread through a copyable proxy, handled one at a time on the UI thread.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+
+// Which load of the page a script is for. The web view counts its loads from 1, and loads the
+// page again when its web process has ended.
+using PageLoad = std::uint64_t;
 
 struct Event {
   enum class Kind {
@@ -16,6 +21,7 @@ struct Event {
   };
   Kind kind;
   std::string script;
+  PageLoad page_load = 0;  // user events: the load whose request the script answers
 };
 
 // Wait, or exit with a code. An exit request sticks: a later wait() does not cancel it.
@@ -39,7 +45,7 @@ struct LoopState;
 class EventLoopProxy {
  public:
   explicit EventLoopProxy(std::shared_ptr<LoopState> state) : state_(std::move(state)) {}
-  bool send_event(std::string script) const;
+  bool send_event(std::string script, PageLoad page_load) const;
 
  private:
   std::shared_ptr<LoopState> state_;

@@ -14,9 +14,12 @@ void on_script_done(GObject* view, GAsyncResult* result, gpointer) {
 
 }  // namespace
 
-WebView::WebView(GtkWindow* window, const std::string& profile_folder, const std::string& page,
-                 MessageHandler on_message, FailureHandler on_engine_failure)
-    : window_(window), on_message_(std::move(on_message)), on_engine_failure_(std::move(on_engine_failure)) {
+WebView::WebView(GtkWindow* window, const std::string& profile_folder, std::string page, MessageHandler on_message,
+                 FailureHandler on_engine_failure)
+    : window_(window),
+      page_(std::move(page)),
+      on_message_(std::move(on_message)),
+      on_engine_failure_(std::move(on_engine_failure)) {
   view_ = new_page_web_view(profile_folder, G_CALLBACK(on_script_message), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(on_load_changed), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(on_web_process_terminated), this);
@@ -25,7 +28,13 @@ WebView::WebView(GtkWindow* window, const std::string& profile_folder, const std
   gtk_widget_set_size_request(GTK_WIDGET(view_), 500, 480);
   gtk_window_set_child(window_, GTK_WIDGET(view_));
   gtk_widget_grab_focus(GTK_WIDGET(view_));
-  webkit_web_view_load_html(view_, page.c_str(), nullptr);
+  load_page();
+}
+
+void WebView::load_page() {
+  ++page_load_;
+  loaded_ = false;
+  webkit_web_view_load_html(view_, page_.c_str(), nullptr);
 }
 
 WebView::~WebView() {
@@ -44,7 +53,8 @@ void WebView::on_script_message(WebKitUserContentManager*, JSCValue* value, gpoi
   GBytes* bytes = jsc_value_to_string_as_bytes(value);
   gsize size = 0;
   auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
-  static_cast<WebView*>(self)->on_message_(std::string_view(data ? data : "", size));
+  auto* view = static_cast<WebView*>(self);
+  view->on_message_(std::string_view(data ? data : "", size), view->page_load_);
   g_bytes_unref(bytes);
 }
 
@@ -54,5 +64,7 @@ void WebView::on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer se
 
 void WebView::on_web_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
   auto* view = static_cast<WebView*>(self);
-  if (!view->loaded_) view->on_engine_failure_("WebKitGTK error: the web process ended before the page loaded");
+  // A web process that cannot even load the page is a failure to start, not a loop of reloads.
+  if (!view->loaded_) return view->on_engine_failure_("WebKitGTK error: the web process ended before the page loaded");
+  view->load_page();
 }

@@ -1,5 +1,7 @@
 // The web view that fills the window: shows the assembled page, hands every text the page
-// posts to the bridge, and runs reply scripts.
+// posts to the bridge, and runs reply scripts. When its web process ends after the page has
+// loaded (a crash, the out-of-memory killer), it loads the page again in a new one: WebKitGTK
+// would otherwise leave a view that shows the last frame and answers nothing.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -12,11 +14,13 @@
 
 class WebView {
  public:
-  using MessageHandler = std::function<void(std::string_view text)>;
+  // `page_load`: the load of the page that posted the text.
+  using MessageHandler = std::function<void(std::string_view text, PageLoad page_load)>;
   using FailureHandler = std::function<void(const std::string& reason)>;
 
-  // `on_engine_failure` runs if the engine dies before the page has loaded.
-  WebView(GtkWindow* window, const std::string& profile_folder, const std::string& page, MessageHandler on_message,
+  // `on_engine_failure` runs if the web process ends before the page has loaded, the first
+  // time or after a reload.
+  WebView(GtkWindow* window, const std::string& profile_folder, std::string page, MessageHandler on_message,
           FailureHandler on_engine_failure);
   ~WebView();
   WebView(const WebView&) = delete;
@@ -25,14 +29,20 @@ class WebView {
   // Asynchronous; the outcome is collected and dropped.
   void evaluate_script(const std::string& script);
 
+  // Counts from 1; one more each time the page is loaded again.
+  PageLoad page_load() const { return page_load_; }
+
  private:
   static void on_script_message(WebKitUserContentManager*, JSCValue* value, gpointer self);
   static void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer self);
   static void on_web_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
+  void load_page();
 
   GtkWindow* window_;
   WebKitWebView* view_;
+  std::string page_;
   MessageHandler on_message_;
   FailureHandler on_engine_failure_;
+  PageLoad page_load_ = 0;
   bool loaded_ = false;
 };

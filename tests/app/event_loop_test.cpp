@@ -12,8 +12,10 @@
 namespace {
 
 struct RecordingView {
+  PageLoad load = 1;
   std::vector<std::string> scripts;
   void evaluate_script(const std::string& script) { scripts.push_back(script); }
+  PageLoad page_load() const { return load; }
 };
 
 }  // namespace
@@ -25,8 +27,8 @@ TEST(EventHandler, WaitsRunsScriptsAndExitsOnCloseOnly) {
     event_handler({kind, {}}, flow, view);
     EXPECT_FALSE(flow.exiting());
   }
-  event_handler({Event::Kind::UserEvent, ""}, flow, view);  // an empty script goes through unchanged
-  event_handler({Event::Kind::UserEvent, "window.__ovCallback(1, {});"}, flow, view);
+  event_handler({Event::Kind::UserEvent, "", 1}, flow, view);  // an empty script goes through unchanged
+  event_handler({Event::Kind::UserEvent, "window.__ovCallback(1, {});", 1}, flow, view);
   EXPECT_EQ(view.scripts, (std::vector<std::string>{"", "window.__ovCallback(1, {});"}));
   EXPECT_FALSE(flow.exiting());
 
@@ -37,6 +39,16 @@ TEST(EventHandler, WaitsRunsScriptsAndExitsOnCloseOnly) {
     event_handler({kind, {}}, flow, view);
   EXPECT_TRUE(flow.exiting());
   EXPECT_EQ(flow.exit_code(), 0);
+}
+
+TEST(EventHandler, RunsOnlyScriptsForThePageLoadShownNow) {
+  RecordingView view;
+  view.load = 3;
+  ControlFlow flow;
+  for (PageLoad load : {PageLoad{2}, PageLoad{3}, PageLoad{4}, PageLoad{0}, PageLoad{1}})
+    event_handler({Event::Kind::UserEvent, "load " + std::to_string(load), load}, flow, view);
+  EXPECT_EQ(view.scripts, std::vector<std::string>{"load 3"});
+  EXPECT_FALSE(flow.exiting());
 }
 
 TEST(EventLoop, ScriptsFromOtherThreadsRunOnTheLoopThreadThenCloseEndsIt) {
@@ -50,7 +62,7 @@ TEST(EventLoop, ScriptsFromOtherThreadsRunOnTheLoopThreadThenCloseEndsIt) {
   std::vector<std::thread> threads;
   for (int w = 0; w < workers; ++w)
     threads.emplace_back([proxy, w] {
-      for (int i = 0; i < per_worker; ++i) EXPECT_TRUE(proxy.send_event(std::to_string(w * per_worker + i)));
+      for (int i = 0; i < per_worker; ++i) EXPECT_TRUE(proxy.send_event(std::to_string(w * per_worker + i), 1));
     });
   for (auto& t : threads) t.join();
   // Closing after the scripts were posted: every one of them is handled before the close.
@@ -63,7 +75,10 @@ TEST(EventLoop, ScriptsFromOtherThreadsRunOnTheLoopThreadThenCloseEndsIt) {
   int code = loop.run_returning([&](const Event& event, ControlFlow& flow) {
     all_on_loop_thread &= std::this_thread::get_id() == loop_thread;
     destroyed_last = event.kind == Event::Kind::LoopDestroyed;
-    if (event.kind == Event::Kind::UserEvent) seen.push_back(event.script);
+    if (event.kind == Event::Kind::UserEvent) {
+      seen.push_back(event.script);
+      EXPECT_EQ(event.page_load, 1u);
+    }
     event_handler(event, flow, view);
   });
 
@@ -77,5 +92,5 @@ TEST(EventLoop, ScriptsFromOtherThreadsRunOnTheLoopThreadThenCloseEndsIt) {
     once[std::stoi(s)] = true;
   }
   // Once the loop has ended a post reports failure and the script goes nowhere.
-  EXPECT_FALSE(proxy.send_event("late"));
+  EXPECT_FALSE(proxy.send_event("late", 1));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/bridge.h"
+#include "app/event_handler.h"
 #include "platform/event_loop.h"
 
 namespace {
@@ -36,14 +37,14 @@ std::map<std::string, int> answers_to(const std::vector<std::string>& texts, std
       G_PRIORITY_HIGH,
       [](gpointer data) -> gboolean {
         auto* s = static_cast<Start*>(data);
-        for (const std::string& text : *s->texts) ipc_handler(text, *s->proxy);
+        for (const std::string& text : *s->texts) ipc_handler(text, 1, *s->proxy);
         return G_SOURCE_REMOVE;
       },
       &start, nullptr);
   guint deadline = g_timeout_add_seconds(
       60,
       [](gpointer data) -> gboolean {
-        static_cast<EventLoopProxy*>(data)->send_event(deadline_script);
+        static_cast<EventLoopProxy*>(data)->send_event(deadline_script, 1);
         return G_SOURCE_REMOVE;
       },
       &proxy);
@@ -110,7 +111,7 @@ TEST(BridgeThreads, bridge_a_reply_after_the_loop_has_ended_is_dropped) {
   g_idle_add_full(
       G_PRIORITY_HIGH,
       [](gpointer data) -> gboolean {
-        static_cast<EventLoopProxy*>(data)->send_event("window.__ovCallback(1, null);");
+        static_cast<EventLoopProxy*>(data)->send_event("window.__ovCallback(1, null);", 1);
         return G_SOURCE_REMOVE;
       },
       &proxy, nullptr);
@@ -119,7 +120,50 @@ TEST(BridgeThreads, bridge_a_reply_after_the_loop_has_ended_is_dropped) {
     if (event.kind == Event::Kind::UserEvent && ++events == 1) flow.exit_with_code(0);
   });
   EXPECT_EQ(events, 1);
-  EXPECT_FALSE(proxy.send_event("window.__ovCallback(2, null);"));
+  EXPECT_FALSE(proxy.send_event("window.__ovCallback(2, null);", 1));
+}
+
+// The page is loaded again while two workers of its first load are still on their way: their
+// replies are dropped, and the reloaded page's own request 1 gets only its own reply.
+TEST(BridgeThreads, bridge_replies_to_a_page_load_before_a_reload_are_not_run) {
+  struct View {
+    PageLoad load = 1;
+    std::vector<std::string> scripts;
+    void evaluate_script(const std::string& script) { scripts.push_back(script); }
+    PageLoad page_load() const { return load; }
+  } view;
+  EventLoop loop;
+  EventLoopProxy proxy = loop.create_proxy();
+  struct Start {
+    View* view;
+    const EventLoopProxy* proxy;
+  } start{&view, &proxy};
+  g_idle_add_full(
+      G_PRIORITY_HIGH,
+      [](gpointer data) -> gboolean {
+        auto* s = static_cast<Start*>(data);
+        ipc_handler(R"({"id":1,"action":"before_reload"})", s->view->page_load(), *s->proxy);
+        ipc_handler(R"({"id":2,"action":"before_reload"})", s->view->page_load(), *s->proxy);
+        ++s->view->load;  // the reload, before the loop can hand over either reply
+        ipc_handler(R"({"id":1,"action":"after_reload"})", s->view->page_load(), *s->proxy);
+        return G_SOURCE_REMOVE;
+      },
+      &start, nullptr);
+  guint deadline = g_timeout_add_seconds(
+      60,
+      [](gpointer data) -> gboolean {
+        static_cast<EventLoop*>(data)->deliver({Event::Kind::CloseRequested, {}});
+        return G_SOURCE_REMOVE;
+      },
+      &loop);
+  int replies = 0;
+  loop.run_returning([&](const Event& event, ControlFlow& flow) {
+    event_handler(event, flow, view);
+    if (event.kind == Event::Kind::UserEvent && ++replies == 3) flow.exit_with_code(0);
+  });
+  EXPECT_EQ(replies, 3) << "every worker posted its reply";
+  if (replies == 3) g_source_remove(deadline);
+  EXPECT_EQ(view.scripts, std::vector<std::string>{script_for(1, unknown_reply)});
 }
 
 }  // namespace

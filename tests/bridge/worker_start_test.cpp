@@ -30,7 +30,7 @@ long address_space_in_use() {
   rlimit cap{};
   cap.rlim_cur = cap.rlim_max = address_space_in_use() + headroom;
   if (setrlimit(RLIMIT_AS, &cap) != 0) _exit(3);
-  ipc_handler(text, proxy);
+  ipc_handler(text, 1, proxy);
   _exit(0);
 }
 

@@ -42,6 +42,27 @@ def colours(window):
     return {part.split("#", 1)[1][:6].lower() for part in histogram.splitlines() if "#" in part}
 
 
+def descendants(pid, name):
+    """Processes below `pid` whose command name is `name` (as /proc cuts it, 15 bytes)."""
+    parents = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as stat:
+                    fields = stat.read().rsplit(")", 1)[1].split()
+                with open(f"/proc/{entry}/comm") as comm:
+                    parents[int(entry)] = (int(fields[1]), comm.read().strip())
+            except (FileNotFoundError, ProcessLookupError, IndexError):
+                pass
+    def below(child):
+        while child in parents:
+            child = parents[child][0]
+            if child == pid:
+                return True
+        return False
+    return {child for child, (_, comm) in parents.items() if comm == name[:15] and below(child)}
+
+
 class Program:
     """One start of the program with a cache folder of its own."""
 

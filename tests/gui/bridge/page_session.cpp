@@ -45,13 +45,14 @@ class Session {
   ScenarioResult run(const std::string& profile_folder, unsigned time_limit_seconds) {
     std::string error;
     GtkWindow* window = create_main_window(loop_, error);
+    window_ = window;
     if (!window) {
       result_.failure = error;
       return std::move(result_);
     }
     auto view = std::make_shared<WebView>(
         window, profile_folder, assemble_page(page_html(), logo_png()),
-        [this](std::string_view text) { on_message(text); },
+        [this](std::string_view text, PageLoad page_load) { on_message(text, page_load); },
         [this](const std::string& reason) { stop("engine failure: " + reason); });
     view_ = view.get();
 
@@ -78,20 +79,20 @@ class Session {
   }
 
  private:
-  void on_message(std::string_view text) {
+  void on_message(std::string_view text, PageLoad page_load) {
     if (text.starts_with(harness_prefix)) return on_harness_message(text);
     result_.posted.emplace_back(text);
     result_.posted_at.push_back(std::chrono::steady_clock::now());
     switch (routing_.mode) {
       case Routing::Mode::Bridge:
-        ipc_handler(text, proxy_);
+        ipc_handler(text, page_load, proxy_);
         return;
       case Routing::Mode::Inline:
-        if (auto script = reply_script(text)) proxy_.send_event(std::move(*script));
+        if (auto script = reply_script(text)) proxy_.send_event(std::move(*script), page_load);
         return;
       case Routing::Mode::Held:
         held_.emplace_back(text);
-        if (held_.size() == held_needed()) deliver_held();
+        if (held_.size() == held_needed()) deliver_held(page_load);
         return;
     }
   }
@@ -100,10 +101,21 @@ class Session {
     return routing_.delivery.empty() ? 0 : *std::max_element(routing_.delivery.begin(), routing_.delivery.end()) + 1;
   }
 
-  void deliver_held() {
+  void deliver_held(PageLoad page_load) {
     for (std::size_t index : routing_.delivery) {
-      if (auto script = reply_script(held_[index])) proxy_.send_event(std::move(*script));
+      if (auto script = reply_script(held_[index])) proxy_.send_event(std::move(*script), page_load);
     }
+  }
+
+  void record_controllers() {
+    GListModel* controllers = gtk_widget_observe_controllers(gtk_window_get_child(window_));
+    for (guint i = 0; i < g_list_model_get_n_items(controllers); ++i) {
+      auto* controller = static_cast<GtkEventController*>(g_list_model_get_item(controllers, i));
+      result_.controllers.emplace_back(G_OBJECT_TYPE_NAME(controller),
+                                       gtk_event_controller_get_propagation_phase(controller) != GTK_PHASE_NONE);
+      g_object_unref(controller);
+    }
+    g_object_unref(controllers);
   }
 
   void on_harness_message(std::string_view text) {
@@ -114,6 +126,7 @@ class Session {
       start_poll_ = 0;
     } else if (stage == "done") {
       result_.report = message["report"];
+      record_controllers();
       stop({});
     } else {
       stop("scenario failed: " + message.value("error", std::string(text)));
@@ -144,6 +157,7 @@ class Session {
   std::string start_;
   Routing routing_;
   std::vector<std::string> held_;
+  GtkWindow* window_ = nullptr;
   WebView* view_ = nullptr;
   guint start_poll_ = 0;
   guint time_limit_ = 0;

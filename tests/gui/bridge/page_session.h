@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Where the texts the page posts go.
@@ -32,6 +33,9 @@ struct ScenarioResult {
   std::vector<std::string> posted;  // every text the page posted, in order, harness reports left out
   std::vector<std::chrono::steady_clock::time_point> posted_at;  // when each reached the UI thread
   int scripts_delivered = 0;        // user events the event loop handed to the event handler
+  // The web view's event controllers when the report came: type name, and whether events
+  // reach it (its propagation phase is not GTK_PHASE_NONE).
+  std::vector<std::pair<std::string, bool>> controllers;
 };
 
 // Opens the window with the assembled page, waits until the page's script has run, then runs

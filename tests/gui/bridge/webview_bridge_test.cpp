@@ -210,6 +210,31 @@ TEST(WebViewBridge, BurstOfTwoThousandIsAnsweredExactlyOnceEach) {
               result.report.value("elapsed", 0.0));
 }
 
+TEST(WebViewPage, BrowserLanguageIsTheLocaleAsLanguageTags) {
+  // Before GTK or any thread starts: the view reads the locale when it is made.
+  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) unsetenv(name);
+  setenv("LANG", "vi_VN.UTF-8", 1);
+  // WebKit shows a page only the first of them (navigator.languages holds that one alone).
+  ScenarioResult result = run(R"js(return { language: navigator.language };)js");
+  EXPECT_EQ(result.report["language"], "vi-VN");
+}
+
+TEST(WebViewPage, PinchZoomReachesNoGestureAndTheOtherGesturesStay) {
+  ScenarioResult result = run(R"js(return {};)js");
+  int zoom = 0, live_zoom = 0, live_other = 0;
+  for (const auto& [type, live] : result.controllers) {
+    if (type == "GtkGestureZoom") {
+      ++zoom;
+      live_zoom += live;
+    } else {
+      live_other += live;
+    }
+  }
+  EXPECT_GE(zoom, 1) << "WebKit's view carries a zoom gesture";
+  EXPECT_EQ(live_zoom, 0);
+  EXPECT_GE(live_other, 3) << "drag, swipe, clicks and the rest still receive events";
+}
+
 // Figures only. The page sends each request as soon as the previous one resolved, so the time
 // between two posts reaching the UI thread is one whole page-to-page round trip (the page's
 // own clock is coarsened to 1 ms). Beside it, the same path with the worker's job done on
