@@ -1,22 +1,22 @@
 #include "app/lead_http.h"
 
-#include <curl/curl.h>
 #include <glib.h>
 
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "app/curl_library.h"
 #include "app/root_certificates.h"
 
 namespace {
 
 constexpr const char* user_agent = "ureq/2.12.1";
 
+// Only ever holding what curl_library() made, so the library is open.
 struct CurlDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  void operator()(CURL* curl) const { curl_library()->easy_cleanup(curl); }
+  void operator()(curl_slist* list) const { curl_library()->slist_free_all(list); }
 };
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
 using CurlList = std::unique_ptr<curl_slist, CurlDeleter>;
@@ -43,7 +43,7 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
     exchange.head_has_location = true;
   } else if (line == "\r\n" || line == "\n") {
     long status = 0;
-    curl_easy_getinfo(exchange.curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_library()->easy_getinfo(exchange.curl, CURLINFO_RESPONSE_CODE, &status);
     const bool followed = status >= 300 && status < 400 && exchange.head_has_location;
     exchange.final_head_arrived = status >= 200 && !followed;
   }
@@ -61,7 +61,7 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
 }
 
 CurlList append(CurlList list, const std::string& line) {
-  curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+  curl_slist* grown = curl_library()->slist_append(list.get(), line.c_str());
   if (grown == nullptr) std::abort();  // out of memory
   list.release();
   return CurlList(grown);
@@ -73,21 +73,13 @@ std::string target_url(const LeadEndpoint& endpoint) {
   return url + endpoint.path;
 }
 
-// At the first lead rather than at start-up: OpenSSL's set-up costs every start memory, and
-// most users never send a lead. libcurl here is built thread-safe; call_once also keeps a
-// second caller waiting until the first has finished.
-void init_curl_once() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) std::abort();  // out of memory
-  });
-}
-
 }  // namespace
 
 std::optional<LeadReply> post_lead(const LeadEndpoint& endpoint, std::string_view body) {
-  init_curl_once();
-  CurlHandle handle(curl_easy_init());
+  const CurlLibrary* library = curl_library();
+  if (library == nullptr) return std::nullopt;  // no HTTP client: nothing can be sent
+  const CurlLibrary& lib = *library;
+  CurlHandle handle(lib.easy_init());
   if (!handle) std::abort();  // out of memory
   CURL* curl = handle.get();
 
@@ -117,37 +109,37 @@ std::optional<LeadReply> post_lead(const LeadEndpoint& endpoint, std::string_vie
   // Every option counts: a lead sent without one of them (say, over a redirect to plain
   // http) is worse than a lead not sent.
   const bool configured =
-      curl_easy_setopt(curl, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long{CURL_HTTP_VERSION_1_1}) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_USERAGENT, user_agent) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip") == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data()) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(endpoint.connect_timeout.count())) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(endpoint.exchange_timeout.count())) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https") == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_PROXY, "") == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &roots_blob) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_HTTP_VERSION, long{CURL_HTTP_VERSION_1_1}) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_USERAGENT, user_agent) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip") == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_POSTFIELDS, body.data()) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(endpoint.connect_timeout.count())) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(endpoint.exchange_timeout.count())) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_MAXREDIRS, 5L) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https") == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_PROXY, "") == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_CAINFO_BLOB, &roots_blob) == CURLE_OK &&
       // Without clearing these, curl would still consult the system's store beside the blob.
-      curl_easy_setopt(curl, CURLOPT_CAINFO, nullptr) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_CONNECT_TO, connect_to.get()) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_HEADERDATA, &exchange) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_WRITEDATA, &exchange) == CURLE_OK;
+      lib.easy_setopt(curl, CURLOPT_CAINFO, nullptr) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_CAPATH, nullptr) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_CONNECT_TO, connect_to.get()) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_HEADERDATA, &exchange) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_WRITEDATA, &exchange) == CURLE_OK;
   if (!configured) return std::nullopt;
 
-  const CURLcode result = curl_easy_perform(curl);
+  const CURLcode result = lib.easy_perform(curl);
   // Checked even after CURLE_OK: curl takes a connection closed inside the head for its end.
   if (!exchange.final_head_arrived) return std::nullopt;
 
   LeadReply reply;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+  lib.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
   // A failure after the head (cut off, bad gzip, too long, out of time) leaves the body unread.
   if (result == CURLE_OK) reply.body = std::move(exchange.body);
   return reply;

@@ -35,10 +35,10 @@ def geometry(window):
 
 
 def colours(window):
-    """The set of pixel colours of a window, as '#rrggbb'."""
+    """The set of pixel colours of a window, as '#rrggbb'; empty while it is not viewable yet."""
     histogram = subprocess.run(
         ["import", "-window", window, "-depth", "8", "-format", "%c", "histogram:info:-"],
-        check=True, capture_output=True, text=True).stdout
+        check=False, capture_output=True, text=True).stdout
     return {part.split("#", 1)[1][:6].lower() for part in histogram.splitlines() if "#" in part}
 
 
