@@ -17,7 +17,7 @@
 
 int main(int argc, char** argv) {
   // As the program's main() does first (src/main.cpp: keep them in step).
-  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);  // NOLINT(concurrency-mt-unsafe): no other thread exists yet
   const bool on_ui_thread = argc > 1 && std::string_view(argv[argc - 1]) == "--on-ui-thread";
   if (on_ui_thread) --argc;
   std::optional<BridgeRun> run = BridgeRun::parse(argc, argv);

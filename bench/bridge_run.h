@@ -4,8 +4,8 @@
 #pragma once
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -16,11 +16,12 @@
 #include "scenarios.h"
 
 // Kind by kind, in kB.
-inline nlohmann::json median_pss(std::vector<Pss> samples) {
+inline nlohmann::json median_pss(const std::vector<Pss>& samples) {
   nlohmann::json out;
   for (auto [name, field] : {std::pair{"total", &Pss::total}, std::pair{"anon", &Pss::anon},
                              std::pair{"file", &Pss::file}, std::pair{"shmem", &Pss::shmem}}) {
     std::vector<long> values;
+    values.reserve(samples.size());
     for (const Pss& pss : samples) values.push_back(pss.*field);
     std::sort(values.begin(), values.end());
     out[name] = values.empty() ? -1 : values[values.size() / 2];
@@ -36,8 +37,10 @@ struct BridgeRun {
   static std::optional<BridgeRun> parse(int argc, char** argv) {
     if (argc == 2 && std::string_view(argv[1]) == "soak") return BridgeRun{Kind::Soak, scenario::soak_count};
     if (argc != 3) return std::nullopt;
-    const int count = std::atoi(argv[2]);
-    if (count <= 0) return std::nullopt;
+    const std::string_view digits = argv[2];
+    int count = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    if (error != std::errc{} || end != digits.data() + digits.size() || count <= 0) return std::nullopt;
     if (std::string_view(argv[1]) == "round-trips") return BridgeRun{Kind::RoundTrips, count};
     if (std::string_view(argv[1]) == "burst") return BridgeRun{Kind::Burst, count};
     return std::nullopt;

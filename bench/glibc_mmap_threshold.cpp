@@ -11,11 +11,12 @@
 
 namespace {
 
+// NOLINTNEXTLINE(concurrency-mt-unsafe): runs as the library loads, before main and any thread
 __attribute__((constructor)) void keep_out_of_helpers() { unsetenv("LD_PRELOAD"); }
 
 }  // namespace
 
-extern "C" int mallopt(int param, int value) __THROW {
+extern "C" int mallopt(int param, int val) __THROW {
   if (param == M_MMAP_THRESHOLD) return 1;  // "succeeded", as glibc's own answer would be
   using Set = int (*)(int, int);
   static auto real = reinterpret_cast<Set>(dlsym(RTLD_NEXT, "mallopt"));
@@ -23,5 +24,5 @@ extern "C" int mallopt(int param, int value) __THROW {
     std::fprintf(stderr, "glibc-mmap-threshold: mallopt not found\n");
     abort();
   }
-  return real(param, value);
+  return real(param, val);
 }

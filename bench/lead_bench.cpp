@@ -17,7 +17,7 @@
 #include "app/vendor.h"
 #include "tls_test_server.h"
 
-extern char** environ;
+extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX leaves declaring it to the program
 
 namespace {
 
@@ -57,6 +57,7 @@ bool curl_tool_lead(const TlsTestServer& server, const std::string& roots_file, 
       "--connect-to", std::string(vendor::service_host) + ":443:127.0.0.1:" + std::to_string(server.port()),
       "https://" + std::string(vendor::service_host) + "/api/public/consultation-lead"};
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   pid_t pid = -1;

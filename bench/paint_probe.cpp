@@ -12,9 +12,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -87,7 +89,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const unsigned long pid = std::strtoul(argv[1], nullptr, 10);
-  const long long deadline = monotonic_ns() + (argc == 3 ? std::atoll(argv[2]) : 30) * 1'000'000'000LL;
+  long long timeout_s = 30;
+  if (argc == 3) {
+    const std::string_view digits = argv[2];
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), timeout_s);
+    if (error != std::errc{} || end != digits.data() + digits.size() || timeout_s <= 0) {
+      std::fprintf(stderr, "usage: %s PID [TIMEOUT_SECONDS]\n", argv[0]);
+      return 2;
+    }
+  }
+  const long long deadline = monotonic_ns() + timeout_s * 1'000'000'000LL;
   Display* display = XOpenDisplay(nullptr);
   if (!display) {
     std::fprintf(stderr, "cannot open display\n");

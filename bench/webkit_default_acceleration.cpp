@@ -9,6 +9,7 @@ namespace {
 
 // WebKit's helper processes inherit the environment; they set no policy, and the sandbox
 // would not find this file anyway. Only the host loads it.
+// NOLINTNEXTLINE(concurrency-mt-unsafe): runs as the library loads, before main and any thread
 __attribute__((constructor)) void keep_out_of_helpers() { unsetenv("LD_PRELOAD"); }
 
 }  // namespace

@@ -19,7 +19,7 @@ int main() {
   // Fixed, so that large short-lived blocks (the engine's frame buffers) get mappings of their
   // own: once glibc raises the threshold by itself, they leave the heap full of holes that
   // the worker threads' small allocations keep from being returned.
-  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);  // NOLINT(concurrency-mt-unsafe): no other thread exists yet
 
   EventLoop loop;
   EventLoopProxy proxy = loop.create_proxy();

@@ -85,7 +85,7 @@ void on_script_message(WebKitUserContentManager*, JSCValue* value, gpointer data
   const auto arrived = Clock::now();
   GBytes* bytes = jsc_value_to_string_as_bytes(value);
   gsize size = 0;
-  auto* bytes_data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+  const auto* bytes_data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
   std::string_view text(bytes_data ? bytes_data : "", size);
   if (text.starts_with(report_prefix)) {
     on_report(floor, text);
@@ -127,7 +127,7 @@ WebKitWebView* create_view(GtkWindow* window, Floor& floor) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);  // NOLINT(concurrency-mt-unsafe): no other thread exists yet
   Floor floor;
   if (argc > 1) {
     floor.run = BridgeRun::parse(argc, argv);

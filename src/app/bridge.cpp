@@ -13,7 +13,7 @@ namespace {
 
 // Enough for the parser, the actions and libcurl with TLS; the Linux default would be 8 MiB
 // for every message in flight.
-constexpr std::size_t worker_stack_size = 2 * 1024 * 1024;
+constexpr std::size_t worker_stack_size = std::size_t{2} * 1024 * 1024;
 
 struct WorkerJob {
   std::string text;
@@ -23,7 +23,7 @@ struct WorkerJob {
 
 void* run_worker(void* arg) {
   std::unique_ptr<WorkerJob> job(static_cast<WorkerJob*>(arg));
-  handle_ipc_message(std::move(job->text), job->page_load, std::move(job->proxy));
+  handle_ipc_message(job->text, job->page_load, job->proxy);
   return nullptr;
 }
 
@@ -36,7 +36,7 @@ std::optional<std::string> reply_script(std::string_view text, const LeadEndpoin
   return callback_script(message->id, write_reply(reply));
 }
 
-void handle_ipc_message(std::string text, PageLoad page_load, EventLoopProxy proxy) {
+void handle_ipc_message(const std::string& text, PageLoad page_load, const EventLoopProxy& proxy) {
   std::optional<std::string> script = reply_script(text);
   // A loop that can no longer be reached drops the reply; nobody is left to tell.
   if (script) proxy.send_event(std::move(*script), page_load);
@@ -51,7 +51,7 @@ void ipc_handler(std::string_view text, PageLoad page_load, const EventLoopProxy
   if (pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) != 0) std::abort();
   pthread_t worker;
   // Running out of threads is treated like running out of memory: the program ends at once.
-  if (pthread_create(&worker, &attr, run_worker, job.get()) != 0) std::abort();
-  job.release();  // the worker owns it now
+  // The worker owns the job from here on.
+  if (pthread_create(&worker, &attr, run_worker, job.release()) != 0) std::abort();
   pthread_attr_destroy(&attr);
 }

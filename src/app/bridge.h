@@ -15,7 +15,7 @@ std::optional<std::string> reply_script(std::string_view text, const LeadEndpoin
 
 // The body of one worker thread. Its script goes to the loop for `page_load`, the load of
 // the page that posted the text.
-void handle_ipc_message(std::string text, PageLoad page_load, EventLoopProxy proxy);
+void handle_ipc_message(const std::string& text, PageLoad page_load, const EventLoopProxy& proxy);
 
 // The web view's message handler, on the UI thread: copies the text and starts a detached
 // worker with a 2 MiB stack. A worker that cannot be started ends the process.

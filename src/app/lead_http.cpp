@@ -61,9 +61,9 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
 }
 
 CurlList append(CurlList list, const std::string& line) {
-  curl_slist* grown = curl_library()->slist_append(list.get(), line.c_str());
-  if (grown == nullptr) std::abort();  // out of memory
-  list.release();
+  // The same list comes back one node longer; nullptr only when out of memory.
+  curl_slist* grown = curl_library()->slist_append(list.release(), line.c_str());
+  if (grown == nullptr) std::abort();
   return CurlList(grown);
 }
 

@@ -19,4 +19,4 @@ struct LeadReply {
 std::optional<LeadReply> post_lead(const LeadEndpoint& endpoint, std::string_view body);
 
 // The largest reply body read, counted after gzip decoding.
-inline constexpr std::size_t max_reply_body = 1024 * 1024;
+inline constexpr std::size_t max_reply_body = std::size_t{1024} * 1024;

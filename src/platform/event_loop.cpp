@@ -16,7 +16,7 @@ struct LoopState {
 
 namespace {
 
-void deliver_to(LoopState& s, Event event) {
+void deliver_to(LoopState& s, const Event& event) {
   if (s.ended.load(std::memory_order_acquire) || !s.handler) return;
   s.handler(event, s.flow);
   if (s.flow.exiting()) g_main_loop_quit(s.loop);
@@ -48,7 +48,7 @@ bool EventLoopProxy::send_event(std::string script, PageLoad page_load) const {
 
 EventLoop::EventLoop() : state_(std::make_shared<LoopState>()) {}
 
-void EventLoop::deliver(Event event) { deliver_to(*state_, std::move(event)); }
+void EventLoop::deliver(const Event& event) { deliver_to(*state_, event); }
 
 int EventLoop::run_returning(Handler handler) {
   LoopState& s = *state_;

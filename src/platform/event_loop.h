@@ -59,7 +59,7 @@ class EventLoop {
   EventLoopProxy create_proxy() const { return EventLoopProxy(state_); }
 
   // Hands an event from the UI thread (a window signal, say) to the handler.
-  void deliver(Event event);
+  void deliver(const Event& event);
 
   // Runs until the handler asks to exit, gives it LoopDestroyed, releases it, and ends the
   // process with the exit code without running static destructors: detached workers may

@@ -16,6 +16,7 @@ void set_preferred_languages(WebKitWebView* view) {
   const std::vector<std::string> tags = browser_languages(g_get_language_names());
   if (tags.empty()) return;
   std::vector<const char*> list;
+  list.reserve(tags.size() + 1);
   for (const std::string& tag : tags) list.push_back(tag.c_str());
   list.push_back(nullptr);
   webkit_web_context_set_preferred_languages(webkit_web_view_get_context(view), list.data());

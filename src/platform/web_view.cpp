@@ -52,7 +52,7 @@ void WebView::on_script_message(WebKitUserContentManager*, JSCValue* value, gpoi
   // As bytes with their length: a NUL inside the text must not cut it short.
   GBytes* bytes = jsc_value_to_string_as_bytes(value);
   gsize size = 0;
-  auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+  const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
   auto* view = static_cast<WebView*>(self);
   view->on_message_(std::string_view(data ? data : "", size), view->page_load_);
   g_bytes_unref(bytes);

@@ -28,6 +28,7 @@ const Row rows[] = {
 
 // Through GLib's own reading of the environment, as the web view gets it.
 TEST(BrowserLanguages, FromTheLocaleAsGLibReadsIt) {
+  // NOLINTBEGIN(concurrency-mt-unsafe): the test has the process to itself, on one thread
   unsetenv("LC_ALL");
   unsetenv("LC_MESSAGES");
   for (const Row& row : rows) {
@@ -37,6 +38,7 @@ TEST(BrowserLanguages, FromTheLocaleAsGLibReadsIt) {
     EXPECT_EQ(browser_languages(g_get_language_names()), row.tags)
         << "LANGUAGE=" << (row.language ? row.language : "(unset)") << " LANG=" << row.lang;
   }
+  // NOLINTEND(concurrency-mt-unsafe)
 }
 
 TEST(BrowserLanguages, EmptyNamesAndRepeatsAreLeftOut) {

@@ -56,10 +56,12 @@ TEST(EventLoop, ScriptsFromOtherThreadsRunOnTheLoopThreadThenCloseEndsIt) {
   EventLoopProxy proxy = loop.create_proxy();
   const auto loop_thread = std::this_thread::get_id();
   constexpr int workers = 8, per_worker = 50;
+  constexpr std::size_t scripts = std::size_t{workers} * per_worker;
 
   std::vector<std::string> seen;
   bool all_on_loop_thread = true, destroyed_last = false;
   std::vector<std::thread> threads;
+  threads.reserve(workers);
   for (int w = 0; w < workers; ++w)
     threads.emplace_back([proxy, w] {
       for (int i = 0; i < per_worker; ++i) EXPECT_TRUE(proxy.send_event(std::to_string(w * per_worker + i), 1));
@@ -85,8 +87,8 @@ TEST(EventLoop, ScriptsFromOtherThreadsRunOnTheLoopThreadThenCloseEndsIt) {
   EXPECT_EQ(code, 0);
   EXPECT_TRUE(all_on_loop_thread);
   EXPECT_TRUE(destroyed_last);
-  ASSERT_EQ(seen.size(), size_t{workers * per_worker});
-  std::vector<bool> once(workers * per_worker);
+  ASSERT_EQ(seen.size(), scripts);
+  std::vector<bool> once(scripts);
   for (const auto& s : seen) {
     EXPECT_FALSE(once[std::stoi(s)]) << s;
     once[std::stoi(s)] = true;

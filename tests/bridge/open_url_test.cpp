@@ -77,7 +77,7 @@ class LinkOpening : public ::testing::Test {
     scratch_ = pattern;
     records_ = scratch_ / "records";
     fs::create_directory(records_);
-    setenv("XDG_OPEN_RECORD_DIR", records_.c_str(), 1);
+    setenv("XDG_OPEN_RECORD_DIR", records_.c_str(), 1);  // NOLINT(concurrency-mt-unsafe): one thread
     use_path(stand_in_dir.string());
     // Whatever a faulty start might run lands here, not in the tree.
     home_ = fs::current_path();
@@ -88,6 +88,7 @@ class LinkOpening : public ::testing::Test {
     fs::remove_all(scratch_);
   }
 
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): these tests run on one thread
   static void use_path(const std::string& path) { setenv("PATH", path.c_str(), 1); }
 
   std::vector<fs::path> finished_records() const {
@@ -138,7 +139,7 @@ TEST_F(LinkOpening, bridge_accepted_links_start_xdg_open_once_each_with_the_link
   }
   // Other keys beside url are ignored.
   EXPECT_EQ(open_url(json{{"url", "https://a.example"}, {"title", 5}, {"URL", "x"}}), (json{{"ok", true}}));
-  links.push_back("https://a.example");
+  links.emplace_back("https://a.example");
 
   std::vector<StandInRun> runs = wait_for_runs(links.size());
   std::sort(links.begin(), links.end());
@@ -236,7 +237,7 @@ TEST_F(LinkOpening, bridge_xdg_open_is_found_only_in_absolute_path_entries) {
     EXPECT_FALSE(start_detached({"xdg-open", "https://example.com"})) << "PATH=" << path;
     open_url(json{{"url", "https://example.com"}});
   }
-  unsetenv("PATH");
+  unsetenv("PATH");  // NOLINT(concurrency-mt-unsafe): one thread
   EXPECT_FALSE(start_detached({"xdg-open", "https://example.com"})) << "PATH unset";
 
   fs::current_path(before);
@@ -263,8 +264,10 @@ TEST_F(LinkOpening, bridge_the_first_executable_on_path_wins) {
 }
 
 TEST(ProcessStart, bridge_start_refuses_what_exec_cannot_carry) {
+  // NOLINTBEGIN(concurrency-mt-unsafe): one thread
   setenv("PATH", stand_in_dir.c_str(), 1);
   unsetenv("XDG_OPEN_RECORD_DIR");  // the stand-in records nothing if one did start
+  // NOLINTEND(concurrency-mt-unsafe)
   EXPECT_FALSE(start_detached({}));
   EXPECT_FALSE(start_detached({""}));
   EXPECT_FALSE(start_detached({"xdg-open", std::string("https://a\0b", 11)}));

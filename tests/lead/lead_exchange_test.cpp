@@ -127,7 +127,7 @@ TEST(LeadFaults, EachEndsInTheRightTextWithoutHanging) {
   const std::string welcome = R"({"ok":true,"displayContact":"đã nhận"})";
   const std::string long_error = R"({"error":"dài"})";
   const auto padding_to = [&](std::size_t total) { return std::to_string(total - long_error.size()); };
-  constexpr std::size_t mebibyte = 1024 * 1024;
+  constexpr std::size_t mebibyte = std::size_t{1024} * 1024;
 
   struct Fault {
     const char* name;

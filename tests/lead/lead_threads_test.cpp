@@ -29,6 +29,7 @@ TEST(LeadThreads, EveryLeadAnsweredWithItsOwnRequest) {
   const LeadEndpoint endpoint = test_server().endpoint();
   std::vector<std::vector<json>> replies(thread_count);
   std::vector<std::thread> threads;
+  threads.reserve(thread_count);
   for (int t = 0; t < thread_count; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < leads_per_thread; ++i) replies[t].push_back(submit_lead({{"phone", phone_of(t, i)}}, endpoint));

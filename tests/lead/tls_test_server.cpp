@@ -16,7 +16,7 @@
 
 #include "app/vendor.h"
 
-extern char** environ;
+extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX leaves declaring it to the program
 
 namespace {
 
@@ -26,6 +26,7 @@ void fail(const std::string& what) { throw std::runtime_error("test server: " + 
 
 std::vector<char*> argv_of(std::vector<std::string>& args) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   return argv;

@@ -14,7 +14,7 @@ class Cursor {
 
   std::uint16_t u16() {
     need(2);
-    std::uint16_t v = static_cast<std::uint16_t>(bytes_[pos_] | bytes_[pos_ + 1] << 8);
+    auto v = static_cast<std::uint16_t>(bytes_[pos_] | bytes_[pos_ + 1] << 8);
     pos_ += 2;
     return v;
   }

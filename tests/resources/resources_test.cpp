@@ -79,7 +79,8 @@ TEST(Resources, EachHasItsTypeIdAndLanguage) {
   std::vector<std::string> expected = {entry(rt_manifest, std::uint16_t{1}, en_us),
                                        entry(rt_group_icon, std::uint16_t{1}, en_us),
                                        entry(rt_version, std::uint16_t{1}, en_us)};
-  for (std::uint16_t id = 1; id <= icon_sizes.size(); ++id) expected.push_back(entry(rt_icon, id, en_us));
+  for (std::size_t id = 1; id <= icon_sizes.size(); ++id)
+    expected.push_back(entry(rt_icon, static_cast<std::uint16_t>(id), en_us));
 
   std::vector<std::string> actual;
   for (const auto& r : compiled()) actual.push_back(entry(r.type, r.name, r.language));
@@ -99,7 +100,7 @@ TEST(Resources, IconGroupListsTheFivePngIcons) {
 
   for (std::size_t i = 0; i < icon_sizes.size(); ++i) {
     std::uint32_t size = icon_sizes[i];
-    std::uint16_t id = static_cast<std::uint16_t>(i + 1);
+    auto id = static_cast<std::uint16_t>(i + 1);
     SCOPED_TRACE("icon " + std::to_string(size) + " px");
     std::size_t e = 6 + 14 * i;
     EXPECT_EQ(le(g, e + 0, 1), size % 256);  // 0 stands for 256

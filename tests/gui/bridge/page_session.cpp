@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "app/assets.h"
 #include "app/bridge.h"
@@ -40,7 +41,7 @@ std::string start_script(std::string_view body) {
 
 class Session {
  public:
-  Session(std::string_view body, const Routing& routing) : start_(start_script(body)), routing_(routing) {}
+  Session(std::string_view body, Routing routing) : start_(start_script(body)), routing_(std::move(routing)) {}
 
   ScenarioResult run(const std::string& profile_folder, unsigned time_limit_seconds) {
     std::string error;

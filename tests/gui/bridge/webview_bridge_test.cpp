@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,7 @@ class Sandbox : public testing::Environment {
     std::ofstream(recorder) << "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" << opened().string() << "'\n";
     fs::permissions(recorder, fs::perms::owner_all);
     const char* path = getenv("PATH");
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): set up before any thread exists
     setenv("PATH", ((root / "bin").string() + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
   }
   void TearDown() override { fs::remove_all(root); }
@@ -85,7 +87,7 @@ std::set<std::uint64_t> posted_ids(const ScenarioResult& result) {
 
 double percentile(std::vector<double> values, double fraction) {
   std::sort(values.begin(), values.end());
-  return values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5)];
+  return values[static_cast<std::size_t>(std::lround(fraction * static_cast<double>(values.size() - 1)))];
 }
 
 }  // namespace
@@ -212,8 +214,10 @@ TEST(WebViewBridge, BurstOfTwoThousandIsAnsweredExactlyOnceEach) {
 
 TEST(WebViewPage, BrowserLanguageIsTheLocaleAsLanguageTags) {
   // Before GTK or any thread starts: the view reads the locale when it is made.
+  // NOLINTBEGIN(concurrency-mt-unsafe): each test has a process of its own (gtest_discover_tests)
   for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) unsetenv(name);
   setenv("LANG", "vi_VN.UTF-8", 1);
+  // NOLINTEND(concurrency-mt-unsafe)
   // WebKit shows a page only the first of them (navigator.languages holds that one alone).
   ScenarioResult result = run(R"js(return { language: navigator.language };)js");
   EXPECT_EQ(result.report["language"], "vi-VN");
