@@ -37,8 +37,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::vector<PssSampler::Sample> no_samples;
-  std::printf("%s\n", run->figures(result.report, result.posted_at, sampler ? sampler->samples() : no_samples)
-                          .dump()
-                          .c_str());
+  std::printf("%s\n",
+              run->figures(result.report, result.posted_at, sampler ? sampler->samples() : no_samples).dump().c_str());
   return 0;
 }

@@ -48,9 +48,12 @@ struct BridgeRun {
 
   std::string page_script() const {
     switch (kind) {
-      case Kind::RoundTrips: return scenario::round_trips(count);
-      case Kind::Burst: return scenario::burst(count);
-      case Kind::Soak: return scenario::soak();
+      case Kind::RoundTrips:
+        return scenario::round_trips(count);
+      case Kind::Burst:
+        return scenario::burst(count);
+      case Kind::Soak:
+        return scenario::soak();
     }
     return {};
   }

@@ -11,8 +11,7 @@
 
 namespace {
 
-const std::string kRequest =
-    R"({"id":17,"action":"no_such_action","payload":{"url":"https://zalo.me/0901234567"}})";
+const std::string kRequest = R"({"id":17,"action":"no_such_action","payload":{"url":"https://zalo.me/0901234567"}})";
 
 void NativeMessage(benchmark::State& state) {
   const nlohmann::json reply = {{"error", "Unknown action"}};

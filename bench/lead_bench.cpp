@@ -47,15 +47,42 @@ bool program_lead(const LeadEndpoint& endpoint) { return submit_lead(payload, en
 // The same request by the command-line tool: same head, same body, same trust.
 bool curl_tool_lead(const TlsTestServer& server, const std::string& roots_file, const std::string& body) {
   const std::string site = "https://" + std::string(vendor::site_host);
-  std::vector<std::string> args = {
-      "curl", "--silent", "--fail", "--output", "/dev/null", "--http1.1", "--user-agent", "ureq/2.12.1",
-      "--header", "Content-Type: application/json", "--header", "Accept: application/json",
-      "--header", "Origin: " + site, "--header", "Referer: " + site + "/kiem-tra-rui-ro-ban-quyen-windows",
-      "--header", "accept-encoding: gzip", "--compressed", "--data-binary", body,
-      "--location", "--max-redirs", "5", "--proxy", "", "--connect-timeout", "30", "--max-time", "60",
-      "--cacert", roots_file,
-      "--connect-to", std::string(vendor::service_host) + ":443:127.0.0.1:" + std::to_string(server.port()),
-      "https://" + std::string(vendor::service_host) + "/api/public/consultation-lead"};
+  std::vector<std::string> args = {"curl",
+                                   "--silent",
+                                   "--fail",
+                                   "--output",
+                                   "/dev/null",
+                                   "--http1.1",
+                                   "--user-agent",
+                                   "ureq/2.12.1",
+                                   "--header",
+                                   "Content-Type: application/json",
+                                   "--header",
+                                   "Accept: application/json",
+                                   "--header",
+                                   "Origin: " + site,
+                                   "--header",
+                                   "Referer: " + site + "/kiem-tra-rui-ro-ban-quyen-windows",
+                                   "--header",
+                                   "accept-encoding: gzip",
+                                   "--compressed",
+                                   "--data-binary",
+                                   body,
+                                   "--location",
+                                   "--max-redirs",
+                                   "5",
+                                   "--proxy",
+                                   "",
+                                   "--connect-timeout",
+                                   "30",
+                                   "--max-time",
+                                   "60",
+                                   "--cacert",
+                                   roots_file,
+                                   "--connect-to",
+                                   std::string(vendor::service_host) +
+                                       ":443:127.0.0.1:" + std::to_string(server.port()),
+                                   "https://" + std::string(vendor::service_host) + "/api/public/consultation-lead"};
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (auto& arg : args) argv.push_back(arg.data());
@@ -89,7 +116,8 @@ int main() {
 
     std::printf("one lead to a local TLS server, new handle per call, median of %d (ms)\n", timed_runs);
     std::printf("  roots                       submit_lead   curl tool   ratio\n");
-    std::printf("  compiled-in + test CA       %11.2f %11.2f %7.2f\n", program_bundle, tool_bundle, program_bundle / tool_bundle);
+    std::printf("  compiled-in + test CA       %11.2f %11.2f %7.2f\n", program_bundle, tool_bundle,
+                program_bundle / tool_bundle);
     std::printf("  test CA only                %11.2f %11.2f %7.2f\n", program_ca, tool_ca, program_ca / tool_ca);
     std::printf("compiled-in bundle (%zu bytes): +%.2f ms per lead (%.0f%% of a lead)\n", compiled_in_roots().size(),
                 program_bundle - program_ca, 100 * (program_bundle - program_ca) / program_bundle);

@@ -55,8 +55,8 @@ std::optional<Window> window_of(Display* display, unsigned long pid) {
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
   std::optional<Window> found;
-  if (XGetWindowProperty(display, DefaultRootWindow(display), client_list, 0, 1024, False, XA_WINDOW, &type,
-                         &format, &count, &after, &data) == Success &&
+  if (XGetWindowProperty(display, DefaultRootWindow(display), client_list, 0, 1024, False, XA_WINDOW, &type, &format,
+                         &count, &after, &data) == Success &&
       data) {
     auto* windows = reinterpret_cast<Window*>(data);
     for (unsigned long i = 0; i < count && !found; ++i) {

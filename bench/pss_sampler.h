@@ -42,8 +42,7 @@ class PssSampler {
     Pss pss;
   };
 
-  explicit PssSampler(std::chrono::milliseconds interval)
-      : interval_(interval), thread_([this] { run(); }) {}
+  explicit PssSampler(std::chrono::milliseconds interval) : interval_(interval), thread_([this] { run(); }) {}
   ~PssSampler() { stop(); }
   PssSampler(const PssSampler&) = delete;
   PssSampler& operator=(const PssSampler&) = delete;

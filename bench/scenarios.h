@@ -12,7 +12,8 @@ namespace scenario {
 // take count + 1 posts.
 inline std::string round_trips(int count) {
   return R"js(
-    for (let i = 0; i <= )js" + std::to_string(count) + R"js(; i++) {
+    for (let i = 0; i <= )js" +
+         std::to_string(count) + R"js(; i++) {
       const reply = await callBackend("no_such_action");
       if (reply.error !== "Unknown action") return { wrong: reply };
     }
@@ -23,7 +24,8 @@ inline std::string round_trips(int count) {
 // `count` requests posted at once; the page's own clock from the first post to the last reply.
 inline std::string burst(int count) {
   return R"js(
-    const count = )js" + std::to_string(count) + R"js(;
+    const count = )js" +
+         std::to_string(count) + R"js(;
     const started = performance.now();
     const replies = await Promise.all(Array.from({ length: count }, () => callBackend("no_such_action")));
     const elapsed = performance.now() - started;

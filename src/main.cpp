@@ -35,8 +35,7 @@ int main() {
 
   auto view = std::make_shared<WebView>(
       window, profile_folder(g_get_user_cache_dir()), assemble_page(page_html(), logo_png()),
-      [proxy](std::string_view text, PageLoad page_load) { ipc_handler(text, page_load, proxy); },
-      fail_web_view_start);
+      [proxy](std::string_view text, PageLoad page_load) { ipc_handler(text, page_load, proxy); }, fail_web_view_start);
 
   loop.run([view](const Event& event, ControlFlow& flow) { event_handler(event, flow, *view); });
 }

@@ -55,8 +55,8 @@ void on_script_done(GObject* view, GAsyncResult* result, gpointer) {
 }
 
 void evaluate(Floor& floor, const std::string& script) {
-  webkit_web_view_evaluate_javascript(floor.view, script.data(), static_cast<gssize>(script.size()), nullptr,
-                                      nullptr, nullptr, on_script_done, nullptr);
+  webkit_web_view_evaluate_javascript(floor.view, script.data(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                      nullptr, on_script_done, nullptr);
 }
 
 // The least an answer can cost: the number read straight from the page's text (it always
@@ -100,12 +100,16 @@ void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
   auto& floor = *static_cast<Floor*>(data);
   if (event != WEBKIT_LOAD_FINISHED || !floor.run) return;
   // The page's own script has run by now: callBackend exists.
-  const std::string report = R"((stage, extra) => window.ipc.postMessage(JSON.stringify({ action: "__bench", stage, ...extra })))";
-  evaluate(floor, "{ const tell = " + report + ";\n"
-                  "  const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));\n"
-                  "  (async () => {\n" + floor.run->page_script() + "\n  })().then(\n"
-                  "    (report) => tell(\"done\", { report }),\n"
-                  "    (error) => tell(\"failed\", { error: String((error && error.stack) || error) })); }");
+  const std::string report =
+      R"((stage, extra) => window.ipc.postMessage(JSON.stringify({ action: "__bench", stage, ...extra })))";
+  evaluate(floor, "{ const tell = " + report +
+                      ";\n"
+                      "  const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));\n"
+                      "  (async () => {\n" +
+                      floor.run->page_script() +
+                      "\n  })().then(\n"
+                      "    (report) => tell(\"done\", { report }),\n"
+                      "    (error) => tell(\"failed\", { error: String((error && error.stack) || error) })); }");
 }
 
 gboolean on_close_request(GtkWindow*, gpointer data) {

@@ -6,9 +6,10 @@
 // strict, decodes escapes, pairs surrogates and refuses out-of-range numbers.
 #include "app/ipc_message.h"
 
+#include <glib.h>
+
 #include <charconv>
 #include <cstddef>
-#include <glib.h>
 #include <limits>
 #include <utility>
 
@@ -68,7 +69,7 @@ class Scanner {
     skip_space();
     const char* first = text_.data() + pos_;
     auto [end, error] = std::from_chars(first, text_.data() + text_.size(), id);
-    if (error != std::errc{}) return false;  // no digits, a sign, or past 2^64 - 1
+    if (error != std::errc{}) return false;              // no digits, a sign, or past 2^64 - 1
     if (*first == '0' && end - first > 1) return false;  // a leading zero is not JSON
     pos_ = static_cast<std::size_t>(end - text_.data());
     return true;

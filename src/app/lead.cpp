@@ -16,6 +16,8 @@ constexpr std::size_t max_note_bytes = 480;
 
 // The Unicode White_Space set in UTF-8. Written out by hand because neither the C++
 // library nor GLib has this exact set (g_unichar_isspace leaves out U+000B and U+0085).
+// One row per block of the set.
+// clang-format off
 constexpr std::array<std::string_view, 25> white_space = {
     "\x09", "\x0A", "\x0B", "\x0C", "\x0D", "\x20",
     "\xC2\x85", "\xC2\xA0", "\xE1\x9A\x80",
@@ -23,6 +25,7 @@ constexpr std::array<std::string_view, 25> white_space = {
     "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89", "\xE2\x80\x8A",
     "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80",
 };
+// clang-format on
 
 // Strips white space from both ends; the inside of the text stays as it is. A match at
 // either end is a whole character: UTF-8 lead bytes never occur inside another character.
@@ -30,8 +33,14 @@ std::string trimmed(std::string_view text) {
   for (bool stripped = true; stripped && !text.empty();) {
     stripped = false;
     for (std::string_view space : white_space) {
-      if (text.starts_with(space)) { text.remove_prefix(space.size()); stripped = true; }
-      if (text.ends_with(space)) { text.remove_suffix(space.size()); stripped = true; }
+      if (text.starts_with(space)) {
+        text.remove_prefix(space.size());
+        stripped = true;
+      }
+      if (text.ends_with(space)) {
+        text.remove_suffix(space.size());
+        stripped = true;
+      }
     }
   }
   return std::string(text);
@@ -62,7 +71,8 @@ std::string string_or(const json& value, const char* key, std::string_view fallb
 std::string invalid_phone_text() { return "Vui lòng nhập đúng số điện thoại Zalo hợp lệ (10 số)."; }
 
 std::string network_failure_text() {
-  return "Không kết nối được mạng tới Orvanta. Bạn có thể nhắn trực tiếp Zalo " + std::string(vendor::contact_number) + ".";
+  return "Không kết nối được mạng tới Orvanta. Bạn có thể nhắn trực tiếp Zalo " + std::string(vendor::contact_number) +
+         ".";
 }
 
 std::string server_error_text(long status) {
@@ -70,7 +80,9 @@ std::string server_error_text(long status) {
          std::string(vendor::contact_number) + ".";
 }
 
-std::string not_sent_text() { return "Chưa gửi được yêu cầu. Vui lòng thử nhắn Zalo " + std::string(vendor::contact_number) + "."; }
+std::string not_sent_text() {
+  return "Chưa gửi được yêu cầu. Vui lòng thử nhắn Zalo " + std::string(vendor::contact_number) + ".";
+}
 
 LeadResult delivered(std::string display_contact) { return {true, std::move(display_contact), std::nullopt}; }
 LeadResult failed(std::string error) { return {false, std::nullopt, std::move(error)}; }
@@ -78,7 +90,8 @@ LeadResult failed(std::string error) { return {false, std::nullopt, std::move(er
 // A body counts as JSON only when all of it is one JSON value with white space around it.
 // The parser would stop at a NUL byte and skip a leading byte-order mark; neither is JSON.
 json parsed_body(const std::optional<std::string>& body) {
-  if (!body || body->find('\0') != std::string::npos || body->starts_with("\xEF\xBB\xBF")) return json(json::value_t::discarded);
+  if (!body || body->find('\0') != std::string::npos || body->starts_with("\xEF\xBB\xBF"))
+    return json(json::value_t::discarded);
   return json::parse(*body, nullptr, false);
 }
 
@@ -131,6 +144,8 @@ bool phone_is_plausible(std::string_view phone) {
 }
 
 std::string lead_body(const LeadForm& form) {
+  // One key a line.
+  // clang-format off
   const json body = {
       {"contact", form.phone},
       {"productInterest", form.product},
@@ -139,6 +154,7 @@ std::string lead_body(const LeadForm& form) {
       {"sourcePath", "/orvanta-tool"},
       {"note", form.note},
   };
+  // clang-format on
   return write_reply(body);
 }
 

@@ -11,12 +11,12 @@
 // Where a lead goes. The program always uses vendor_endpoint(); tests and the replay tool
 // aim the very same request at a local server.
 struct LeadEndpoint {
-  std::string host;            // Host line and certificate name
+  std::string host;  // Host line and certificate name
   int port = 443;
   std::string path = "/api/public/consultation-lead";
-  std::string site_host;       // named by Origin and Referer
-  std::string roots_pem;       // trusted roots; empty: the compiled-in bundle
-  std::string connect_to;      // "HOST:PORT" to connect to instead; empty: the host itself
+  std::string site_host;   // named by Origin and Referer
+  std::string roots_pem;   // trusted roots; empty: the compiled-in bundle
+  std::string connect_to;  // "HOST:PORT" to connect to instead; empty: the host itself
   std::chrono::milliseconds connect_timeout{30'000};
   std::chrono::milliseconds exchange_timeout{60'000};
 };

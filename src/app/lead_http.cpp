@@ -116,13 +116,13 @@ std::optional<LeadReply> post_lead(const LeadEndpoint& endpoint, std::string_vie
       lib.easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip") == CURLE_OK &&
       lib.easy_setopt(curl, CURLOPT_POSTFIELDS, body.data()) == CURLE_OK &&
       lib.easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) == CURLE_OK &&
-      lib.easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(endpoint.connect_timeout.count())) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(endpoint.connect_timeout.count())) ==
+          CURLE_OK &&
       lib.easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(endpoint.exchange_timeout.count())) == CURLE_OK &&
       lib.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
       lib.easy_setopt(curl, CURLOPT_MAXREDIRS, 5L) == CURLE_OK &&
       lib.easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https") == CURLE_OK &&
-      lib.easy_setopt(curl, CURLOPT_PROXY, "") == CURLE_OK &&
-      lib.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+      lib.easy_setopt(curl, CURLOPT_PROXY, "") == CURLE_OK && lib.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
       lib.easy_setopt(curl, CURLOPT_CAINFO_BLOB, &roots_blob) == CURLE_OK &&
       // Without clearing these, curl would still consult the system's store beside the blob.
       lib.easy_setopt(curl, CURLOPT_CAINFO, nullptr) == CURLE_OK &&

@@ -11,7 +11,8 @@ namespace {
 
 std::string failure_text(const std::string& reason) {
   return "Máy tính chưa có WebKitGTK để mở giao diện.\nChi tiết: " + reason +
-         "\n\nVui lòng cài đặt gói libwebkitgtk-6.0-4 (WebKitGTK 6.0) hoặc liên hệ Zalo Orvanta: " + std::string(vendor::contact_number) + ".";
+         "\n\nVui lòng cài đặt gói libwebkitgtk-6.0-4 (WebKitGTK 6.0) hoặc liên hệ Zalo Orvanta: " +
+         std::string(vendor::contact_number) + ".";
 }
 
 void on_response(GtkDialog*, int, gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); }

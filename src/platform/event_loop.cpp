@@ -42,7 +42,8 @@ bool EventLoopProxy::send_event(std::string script, PageLoad page_load) const {
   // g_idle_add queues onto the default context from any thread, and the callback always
   // runs on the thread that runs the loop. (g_main_context_invoke would run it on the
   // posting thread whenever that thread could acquire the context.)
-  g_idle_add_full(G_PRIORITY_DEFAULT, run_posted_script, new PostedScript{state_, std::move(script), page_load}, nullptr);
+  g_idle_add_full(G_PRIORITY_DEFAULT, run_posted_script, new PostedScript{state_, std::move(script), page_load},
+                  nullptr);
   return true;
 }
 

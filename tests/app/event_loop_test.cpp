@@ -68,10 +68,13 @@ TEST(EventLoop, ScriptsFromOtherThreadsRunOnTheLoopThreadThenCloseEndsIt) {
     });
   for (auto& t : threads) t.join();
   // Closing after the scripts were posted: every one of them is handled before the close.
-  g_idle_add_full(G_PRIORITY_LOW, [](gpointer l) {
+  g_idle_add_full(
+      G_PRIORITY_LOW,
+      [](gpointer l) {
         static_cast<EventLoop*>(l)->deliver({Event::Kind::CloseRequested, {}});
         return G_SOURCE_REMOVE;
-      }, &loop, nullptr);
+      },
+      &loop, nullptr);
 
   RecordingView view;
   int code = loop.run_returning([&](const Event& event, ControlFlow& flow) {

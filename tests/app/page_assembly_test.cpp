@@ -55,8 +55,8 @@ TEST(PageAssembly, EveryPlaceholderIsReplacedWithoutRescanning) {
   const Case cases[] = {
       {"<a src=\"X\"><b src=\"X\">", "X", "uri", "<a src=\"uri\"><b src=\"uri\">"},
       {"no placeholder here", "X", "uri", "no placeholder here"},
-      {"XXX", "XX", "a", "aX"},         // matches do not overlap
-      {"X", "X", "XX", "XX"},           // inserted text is not scanned again
+      {"XXX", "XX", "a", "aX"},  // matches do not overlap
+      {"X", "X", "XX", "XX"},    // inserted text is not scanned again
       {"", "X", "uri", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(replace_all(c.text, c.from, c.to), c.expected) << c.text;

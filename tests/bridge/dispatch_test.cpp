@@ -1,11 +1,11 @@
 // Action names select an action only when they match byte for byte.
+#include "app/dispatch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
-
-#include "app/dispatch.h"
 
 using nlohmann::json;
 

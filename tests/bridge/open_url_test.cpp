@@ -1,5 +1,7 @@
 // Link opening against a recording xdg-open stand-in put first on PATH: what starts, with
 // which arguments, and what never starts.
+#include "app/open_url.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -15,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/open_url.h"
 #include "platform/process_start.h"
 
 namespace fs = std::filesystem;
@@ -197,8 +198,8 @@ TEST_F(LinkOpening, bridge_two_requests_for_one_link_start_two_processes) {
 TEST_F(LinkOpening, bridge_shell_characters_in_a_link_reach_xdg_open_unread) {
   const fs::path sentinel = scratch_ / "sentinel";
   const std::string touch = "/usr/bin/touch " + sentinel.string();
-  const std::string link = "https://example.com/?a=1&b=2|c<d>e^f%PATH%\"g\";h $(" + touch + ") `" + touch +
-                           "` ; " + touch + " && " + touch + " || " + touch + "\n" + touch + " 'q' \\ * ~ !$$ #";
+  const std::string link = "https://example.com/?a=1&b=2|c<d>e^f%PATH%\"g\";h $(" + touch + ") `" + touch + "` ; " +
+                           touch + " && " + touch + " || " + touch + "\n" + touch + " 'q' \\ * ~ !$$ #";
   open_url(json{{"url", link}});
   std::vector<StandInRun> runs = wait_for_runs(1);
   EXPECT_EQ(links_of(runs), std::vector<std::string>{link});

@@ -82,12 +82,9 @@ TEST(BridgeThreads, bridge_each_valid_message_is_answered_once_and_invalid_ones_
   };
   std::map<std::string, int> scripts = answers_to(texts, 7);
   const std::map<std::string, int> expected = {
-      {script_for(1, R"({"ok":true})"), 1},
-      {script_for(2, unknown_reply), 1},
-      {script_for(3, unknown_reply), 1},
-      {script_for(4, R"({"ok":true})"), 1},
-      {script_for(0, unknown_reply), 1},
-      {"window.__ovCallback(18446744073709551615, " + unknown_reply + ");", 1},
+      {script_for(1, R"({"ok":true})"), 1}, {script_for(2, unknown_reply), 1},
+      {script_for(3, unknown_reply), 1},    {script_for(4, R"({"ok":true})"), 1},
+      {script_for(0, unknown_reply), 1},    {"window.__ovCallback(18446744073709551615, " + unknown_reply + ");", 1},
       {script_for(5, R"({"ok":true})"), 1},
   };
   EXPECT_EQ(scripts, expected);
@@ -98,8 +95,8 @@ TEST(BridgeThreads, bridge_a_burst_of_2000_messages_is_answered_exactly_once_eac
   std::vector<std::string> texts;
   std::map<std::string, int> expected;
   for (int id = 1; id <= count; ++id) {
-    texts.push_back(R"({"id":)" + std::to_string(id) + R"(,"action":"burst","payload":{"n":)" +
-                    std::to_string(id) + "}}");
+    texts.push_back(R"({"id":)" + std::to_string(id) + R"(,"action":"burst","payload":{"n":)" + std::to_string(id) +
+                    "}}");
     expected[script_for(id, unknown_reply)] = 1;
   }
   EXPECT_EQ(answers_to(texts, count), expected);

@@ -3,8 +3,8 @@
 // message written back as an object parses to the same message.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 #include "app/ipc_message.h"

@@ -25,17 +25,11 @@ struct Case {
 
 const std::optional<Accepted> kRefused;
 
-std::string nested_arrays(std::size_t levels) {
-  return std::string(levels, '[') + std::string(levels, ']');
-}
+std::string nested_arrays(std::size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); }
 
-std::string with_payload(const std::string& payload) {
-  return R"({"id":1,"action":"a","payload":)" + payload + "}";
-}
+std::string with_payload(const std::string& payload) { return R"({"id":1,"action":"a","payload":)" + payload + "}"; }
 
-std::string with_skipped(const std::string& value) {
-  return R"({"id":1,"action":"a","other":)" + value + "}";
-}
+std::string with_skipped(const std::string& value) { return R"({"id":1,"action":"a","other":)" + value + "}"; }
 
 const std::string kMessage = R"({"id":9,"action":"a"})";
 const Accepted kSkippedOk{1, "a", "null"};
@@ -89,15 +83,17 @@ const Case kCases[] = {
     {"array_four", R"([7,"x",1,2])", kRefused},
     {"array_trailing_comma", R"([7,"x",])", kRefused},
     {"array_id_string", R"(["7","x"])", kRefused},
-    {"array_payload_126_levels", R"([1,"a",)" + nested_arrays(126) + "]",
-     Accepted{1, "a", nested_arrays(126)}},
+    {"array_payload_126_levels", R"([1,"a",)" + nested_arrays(126) + "]", Accepted{1, "a", nested_arrays(126)}},
     {"array_payload_127_levels", R"([1,"a",)" + nested_arrays(127) + "]", kRefused},
 
     // Nesting.
     {"payload_126_levels", with_payload(nested_arrays(126)), Accepted{1, "a", nested_arrays(126)}},
     {"payload_127_levels", with_payload(nested_arrays(127)), kRefused},
-    {"payload_127_object_levels",
-     with_payload([] { std::string s; for (int i = 0; i < 127; ++i) s += R"({"k":)"; return s + "0" + std::string(127, '}'); }()),
+    {"payload_127_object_levels", with_payload([] {
+       std::string s;
+       for (int i = 0; i < 127; ++i) s += R"({"k":)";
+       return s + "0" + std::string(127, '}');
+     }()),
      kRefused},
     {"payload_million_levels", with_payload(nested_arrays(1'000'000)), kRefused},
     {"skipped_200_levels", with_skipped(nested_arrays(200)), kSkippedOk},

@@ -41,8 +41,7 @@ const WriterCase kWriterCases[] = {
     {"invalid_utf8_deep_inside_is_null", json{{"ok", false}, {"error", json::array({"\xc3"})}}, "null"},
     {"nan_is_null", std::numeric_limits<double>::quiet_NaN(), "null"},
     {"infinities_are_null",
-     json::array({std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}),
-     "[null,null]"},
+     json::array({std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}), "[null,null]"},
     {"integer_limits",
      json::array({std::numeric_limits<std::uint64_t>::max(), std::numeric_limits<std::int64_t>::min()}),
      "[18446744073709551615,-9223372036854775808]"},
@@ -53,9 +52,7 @@ void PrintTo(const WriterCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteReply : public testing::TestWithParam<WriterCase> {};
 
-TEST_P(WriteReply, WritesExpectedText) {
-  EXPECT_EQ(write_reply(GetParam().value), GetParam().text);
-}
+TEST_P(WriteReply, WritesExpectedText) { EXPECT_EQ(write_reply(GetParam().value), GetParam().text); }
 
 INSTANTIATE_TEST_SUITE_P(Table, WriteReply, testing::ValuesIn(kWriterCases),
                          [](const testing::TestParamInfo<WriterCase>& info) { return std::string(info.param.name); });

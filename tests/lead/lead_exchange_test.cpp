@@ -28,7 +28,9 @@ LeadResult delivered(std::string display_contact) { return {true, std::move(disp
 LeadResult failed(std::string error) { return {false, std::nullopt, std::move(error)}; }
 
 // Compared as reply text, so that a failure shows both objects in full.
-std::string sent(const LeadEndpoint& endpoint, const json& lead = payload) { return write_reply(submit_lead(lead, endpoint)); }
+std::string sent(const LeadEndpoint& endpoint, const json& lead = payload) {
+  return write_reply(submit_lead(lead, endpoint));
+}
 std::string text(const LeadResult& result) { return write_reply(to_json(result)); }
 
 TEST(LeadRequest, GoesOutByteForByte) {
@@ -100,7 +102,7 @@ TEST(LeadOutcome, EveryAnswerGivesItsResult) {
 
 TEST(LeadFaults, EachEndsInTheRightTextWithoutHanging) {
   const TlsTestServer& server = test_server();
-  LoopbackSocket refusing(-1);  // bound but not listening: the connection is refused
+  LoopbackSocket refusing(-1);     // bound but not listening: the connection is refused
   LoopbackSocket full_backlog(0);  // never accepts; once the filler holds the one place, SYNs go unanswered
   full_backlog.connect_filler();
   LoopbackSocket mute(8);  // the kernel completes TCP; no one answers the TLS greeting
@@ -138,27 +140,34 @@ TEST(LeadFaults, EachEndsInTheRightTextWithoutHanging) {
       {"connection refused", at(refusing), failed(network_failure)},
       {"connection never completes", at(full_backlog), failed(network_failure)},
       {"TLS handshake never completes", at(mute), failed(network_failure)},
-      {"certificate from another CA", trusting(server.other_ca_pem(), reply({{"body", welcome}})), failed(network_failure)},
+      {"certificate from another CA", trusting(server.other_ca_pem(), reply({{"body", welcome}})),
+       failed(network_failure)},
       {"compiled-in roots do not know the test CA", trusting("", reply({{"body", welcome}})), failed(network_failure)},
-      {"compiled-in roots with the test CA", trusting(std::string(compiled_in_roots()) + server.ca_pem(), reply({{"body", welcome}})),
-       delivered("đã nhận")},
+      {"compiled-in roots with the test CA",
+       trusting(std::string(compiled_in_roots()) + server.ca_pem(), reply({{"body", welcome}})), delivered("đã nhận")},
       {"server never answers", out_of_time(reply({{"mode", "silent"}})), failed(network_failure)},
       {"reply head cut off", server.endpoint(reply({{"mode", "broken-head"}})), failed(network_failure)},
-      {"body of exactly 1 MiB", server.endpoint(reply({{"status", "422"}, {"body", long_error}, {"pad", padding_to(mebibyte)}})),
-       failed("dài")},
-      {"body over 1 MiB", server.endpoint(reply({{"status", "422"}, {"body", long_error}, {"pad", padding_to(mebibyte + 1)}})),
+      {"body of exactly 1 MiB",
+       server.endpoint(reply({{"status", "422"}, {"body", long_error}, {"pad", padding_to(mebibyte)}})), failed("dài")},
+      {"body over 1 MiB",
+       server.endpoint(reply({{"status", "422"}, {"body", long_error}, {"pad", padding_to(mebibyte + 1)}})),
        failed(server_error(422))},
-      {"gzip bomb", server.endpoint(reply({{"status", "422"}, {"body", long_error}, {"pad", std::to_string(64 * mebibyte)}, {"encoding", "gzip"}})),
+      {"gzip bomb",
+       server.endpoint(reply(
+           {{"status", "422"}, {"body", long_error}, {"pad", std::to_string(64 * mebibyte)}, {"encoding", "gzip"}})),
        failed(server_error(422))},
       {"five redirects followed", server.endpoint(reply({{"mode", "redirect"}, {"hops", "5"}, {"body", welcome}})),
        delivered("đã nhận")},
-      {"six redirects", server.endpoint(reply({{"mode", "redirect"}, {"hops", "6"}, {"body", welcome}})), failed(network_failure)},
+      {"six redirects", server.endpoint(reply({{"mode", "redirect"}, {"hops", "6"}, {"body", welcome}})),
+       failed(network_failure)},
       {"redirect to http", server.endpoint(reply({{"mode", "to-http"}})), failed(network_failure)},
-      {"body cut off, status 422", server.endpoint(reply({{"mode", "cut"}, {"status", "422"}, {"body", R"({"error":"nửa chừng"})"}})),
+      {"body cut off, status 422",
+       server.endpoint(reply({{"mode", "cut"}, {"status", "422"}, {"body", R"({"error":"nửa chừng"})"}})),
        failed(server_error(422))},
-      {"body cut off, status 200", server.endpoint(reply({{"mode", "cut"}, {"body", R"({"ok":false,"error":"nửa chừng"})"}})),
-       delivered(phone)},
-      {"time runs out within the body", out_of_time(reply({{"mode", "stall"}, {"status", "422"}, {"body", R"({"error":"chậm"})"}})),
+      {"body cut off, status 200",
+       server.endpoint(reply({{"mode", "cut"}, {"body", R"({"ok":false,"error":"nửa chừng"})"}})), delivered(phone)},
+      {"time runs out within the body",
+       out_of_time(reply({{"mode", "stall"}, {"status", "422"}, {"body", R"({"error":"chậm"})"}})),
        failed(server_error(422))},
   };
   for (const Fault& fault : faults) {

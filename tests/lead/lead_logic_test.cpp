@@ -66,8 +66,7 @@ const Case cases[] = {
     {"product trimmed", lead("0912345678", {{"productInterest", "\t Office 2021 \n"}}),
      Accepted{"0912345678", "Office 2021", ""}},
     {"product blank", lead("0912345678", {{"productInterest", " \u3000 "}}), Accepted{"0912345678", "", ""}},
-    {"product not a string", lead("0912345678", {{"productInterest", 7}}),
-     Accepted{"0912345678", default_product, ""}},
+    {"product not a string", lead("0912345678", {{"productInterest", 7}}), Accepted{"0912345678", default_product, ""}},
     // Whether the note goes: only the boolean false leaves it out.
     {"includeScanNote missing", lead("0912345678", {{"scanNote", " Máy lỗi "}}),
      Accepted{"0912345678", default_product, "Máy lỗi"}},
@@ -85,7 +84,8 @@ const Case cases[] = {
     {"scanNote white space only", lead("0912345678", {{"scanNote", " \n\u3000\t"}}),
      Accepted{"0912345678", default_product, ""}},
     // The cut: at most 480 bytes, on a character boundary, not trimmed again.
-    {"note of 480 bytes whole", lead("0912345678", {{"scanNote", a480}}), Accepted{"0912345678", default_product, a480}},
+    {"note of 480 bytes whole", lead("0912345678", {{"scanNote", a480}}),
+     Accepted{"0912345678", default_product, a480}},
     {"note of 481 ASCII cut to 480", lead("0912345678", {{"scanNote", a480 + "b"}}),
      Accepted{"0912345678", default_product, a480}},
     {"three-byte character over the mark dropped", lead("0912345678", {{"scanNote", a479 + "€"}}),
@@ -127,11 +127,13 @@ TEST(LeadForm, ReadsThePayloadAsTheTableSays) {
 
 TEST(LeadBody, SixMembersInByteOrderUtf8Unescaped) {
   const LeadForm form{"+84 912-345-678", "Office 2021 — bản quyền", "Máy \"A\"\nlỗi /kích hoạt"};
-  EXPECT_EQ(lead_body(form),
-            R"({"contact":"+84 912-345-678","locale":"vi","note":"Máy \"A\"\nlỗi /kích hoạt",)"
-            R"("popupSource":"orvanta_tool_exe","productInterest":"Office 2021 — bản quyền","sourcePath":"/orvanta-tool"})");
-  EXPECT_EQ(lead_body(LeadForm{}),
-            R"({"contact":"","locale":"vi","note":"","popupSource":"orvanta_tool_exe","productInterest":"","sourcePath":"/orvanta-tool"})");
+  EXPECT_EQ(
+      lead_body(form),
+      R"({"contact":"+84 912-345-678","locale":"vi","note":"Máy \"A\"\nlỗi /kích hoạt",)"
+      R"("popupSource":"orvanta_tool_exe","productInterest":"Office 2021 — bản quyền","sourcePath":"/orvanta-tool"})");
+  EXPECT_EQ(
+      lead_body(LeadForm{}),
+      R"({"contact":"","locale":"vi","note":"","popupSource":"orvanta_tool_exe","productInterest":"","sourcePath":"/orvanta-tool"})");
 }
 
 }  // namespace

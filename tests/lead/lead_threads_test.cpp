@@ -32,7 +32,8 @@ TEST(LeadThreads, EveryLeadAnsweredWithItsOwnRequest) {
   threads.reserve(thread_count);
   for (int t = 0; t < thread_count; ++t) {
     threads.emplace_back([&, t] {
-      for (int i = 0; i < leads_per_thread; ++i) replies[t].push_back(submit_lead({{"phone", phone_of(t, i)}}, endpoint));
+      for (int i = 0; i < leads_per_thread; ++i)
+        replies[t].push_back(submit_lead({{"phone", phone_of(t, i)}}, endpoint));
     });
   }
   for (auto& thread : threads) thread.join();

@@ -40,6 +40,9 @@ std::string expected_lead_request(const std::string& body) {
          "Origin: https://orvanta.vn\r\n"
          "Referer: https://orvanta.vn/kiem-tra-rui-ro-ban-quyen-windows\r\n"
          "accept-encoding: gzip\r\n"
-         "Content-Length: " + std::to_string(body.size()) + "\r\n"
-         "\r\n" + body;
+         "Content-Length: " +
+         std::to_string(body.size()) +
+         "\r\n"
+         "\r\n" +
+         body;
 }

@@ -57,9 +57,9 @@ std::string read_file(const fs::path& path) {
 }
 
 void make_ca(const fs::path& dir, const std::string& name) {
-  run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-       "-days", "2", "-subj", "/CN=Lead Test " + name, "-keyout", (dir / (name + ".key")).string(),
-       "-out", (dir / (name + ".pem")).string()});
+  run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
+       "-subj", "/CN=Lead Test " + name, "-keyout", (dir / (name + ".key")).string(), "-out",
+       (dir / (name + ".pem")).string()});
 }
 
 }  // namespace
@@ -72,8 +72,8 @@ TlsTestServer::TlsTestServer() {
   make_ca(dir_, "ca");
   make_ca(dir_, "other-ca");
   const std::string host(vendor::service_host);
-  run({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj",
-       "/CN=" + host, "-keyout", (dir_ / "server.key").string(), "-out", (dir_ / "server.csr").string()});
+  run({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj", "/CN=" + host,
+       "-keyout", (dir_ / "server.key").string(), "-out", (dir_ / "server.csr").string()});
   std::ofstream(dir_ / "server.ext") << "subjectAltName=DNS:" << host
                                      << "\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n";
   run({"openssl", "x509", "-req", "-days", "2", "-in", (dir_ / "server.csr").string(), "-CA",

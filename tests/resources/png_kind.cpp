@@ -12,8 +12,7 @@ namespace {
 constexpr std::array<std::uint8_t, 8> signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 std::uint32_t be32(std::span<const std::uint8_t> b, std::size_t at) {
-  return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 | std::uint32_t{b[at + 2]} << 8 |
-         b[at + 3];
+  return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 | std::uint32_t{b[at + 2]} << 8 | b[at + 3];
 }
 
 }  // namespace
@@ -33,8 +32,7 @@ PngKind read_png_kind(std::span<const std::uint8_t> file) {
     auto data = type_and_data.subspan(4);
     std::string_view type(reinterpret_cast<const char*>(type_and_data.data()), 4);
     std::uint32_t crc = be32(file, pos + 8 + length);
-    if (crc != crc32(0, type_and_data.data(), static_cast<uInt>(type_and_data.size())))
-      kind.crcs_valid = false;
+    if (crc != crc32(0, type_and_data.data(), static_cast<uInt>(type_and_data.size()))) kind.crcs_valid = false;
 
     if (first != (type == "IHDR")) throw std::runtime_error("IHDR is not the first chunk");
     if (type == "IHDR") {

@@ -48,9 +48,8 @@ const std::vector<res::Resource>& compiled() {
 // The one resource of this type and ordinal name, or nullptr.
 const res::Resource* find(std::uint16_t type, std::uint16_t name) {
   const auto& all = compiled();
-  auto it = std::find_if(all.begin(), all.end(), [&](const res::Resource& r) {
-    return r.type == res::Id{type} && r.name == res::Id{name};
-  });
+  auto it = std::find_if(all.begin(), all.end(),
+                         [&](const res::Resource& r) { return r.type == res::Id{type} && r.name == res::Id{name}; });
   return it == all.end() ? nullptr : &*it;
 }
 
@@ -114,8 +113,7 @@ TEST(Resources, IconGroupListsTheFivePngIcons) {
     const res::Resource* icon = find(rt_icon, id);
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(le(g, e + 8, 4), icon->data.size());
-    EXPECT_TRUE(icon->data == read_bytes(icon_png(size)))
-        << "RT_ICON " << id << " differs from " << icon_png(size);
+    EXPECT_TRUE(icon->data == read_bytes(icon_png(size))) << "RT_ICON " << id << " differs from " << icon_png(size);
   }
 }
 
@@ -160,8 +158,7 @@ TEST(Resources, VersionBlockHoldsEveryField) {
       {"file date LS", 0},
   }};
   ASSERT_EQ(root.value.size(), 4 * fixed.size());
-  for (std::size_t i = 0; i < fixed.size(); ++i)
-    EXPECT_EQ(le(root.value, 4 * i, 4), fixed[i].second) << fixed[i].first;
+  for (std::size_t i = 0; i < fixed.size(); ++i) EXPECT_EQ(le(root.value, 4 * i, 4), fixed[i].second) << fixed[i].first;
 
   ASSERT_EQ(root.children.size(), 2u);
   const res::VersionNode& string_info = root.children[0];
@@ -189,8 +186,7 @@ TEST(Resources, VersionBlockHoldsEveryField) {
   EXPECT_EQ(var_info.key, u"VarFileInfo");
   ASSERT_EQ(var_info.children.size(), 1u);
   EXPECT_EQ(var_info.children[0].key, u"Translation");
-  EXPECT_EQ(var_info.children[0].value,
-            (std::vector<std::uint8_t>{0x00, 0x00, 0xB0, 0x04}));  // 0x0000, 0x04B0
+  EXPECT_EQ(var_info.children[0].value, (std::vector<std::uint8_t>{0x00, 0x00, 0xB0, 0x04}));  // 0x0000, 0x04B0
 }
 
 // The manifest's elements in document order, with their attributes and the text directly
@@ -237,8 +233,7 @@ std::vector<Element> parse_markup(const std::string& text) {
 
   ManifestParse result;
   GError* error = nullptr;
-  GMarkupParseContext* context =
-      g_markup_parse_context_new(&parser, G_MARKUP_DEFAULT_FLAGS, &result, nullptr);
+  GMarkupParseContext* context = g_markup_parse_context_new(&parser, G_MARKUP_DEFAULT_FLAGS, &result, nullptr);
   bool ok = g_markup_parse_context_parse(context, text.data(), static_cast<gssize>(text.size()), &error) &&
             g_markup_parse_context_end_parse(context, &error);
   g_markup_parse_context_free(context);

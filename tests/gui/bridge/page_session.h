@@ -32,7 +32,7 @@ struct ScenarioResult {
   std::string failure;              // why it has no report; empty when it has one
   std::vector<std::string> posted;  // every text the page posted, in order, harness reports left out
   std::vector<std::chrono::steady_clock::time_point> posted_at;  // when each reached the UI thread
-  int scripts_delivered = 0;        // user events the event loop handed to the event handler
+  int scripts_delivered = 0;  // user events the event loop handed to the event handler
   // The web view's event controllers when the report came: type name, and whether events
   // reach it (its propagation phase is not GTK_PHASE_NONE).
   std::vector<std::pair<std::string, bool>> controllers;

@@ -120,8 +120,8 @@ TEST(WebViewBridge, RequestsSentAtOnceEachGetTheirOwnReplyAndRefusedLinksStartNo
     const replies = await Promise.all(requests.map(([action, payload]) => callBackend(action, payload)));
     return { replies, pending: pendingIpc.size };
   )js");
-  EXPECT_EQ(result.report["replies"], json::array({unknown_reply, ok_reply, unknown_reply, ok_reply, ok_reply,
-                                                   ok_reply, unknown_reply, ok_reply}));
+  EXPECT_EQ(result.report["replies"], json::array({unknown_reply, ok_reply, unknown_reply, ok_reply, ok_reply, ok_reply,
+                                                   unknown_reply, ok_reply}));
   EXPECT_EQ(result.report["pending"], 0);
   EXPECT_EQ(posted_ids(result), (std::set<std::uint64_t>{1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(result.scripts_delivered, 8);
@@ -155,8 +155,8 @@ TEST(WebViewBridge, SecondCallbackForAResolvedNumberDoesNothing) {
     return { seen, pending: pendingIpc.size };
   )js",
                               Routing::held({0, 0, 1}));
-  EXPECT_EQ(result.report["seen"], json::array({json::array({"first", unknown_reply}),
-                                                json::array({"second", ok_reply})}));
+  EXPECT_EQ(result.report["seen"],
+            json::array({json::array({"first", unknown_reply}), json::array({"second", ok_reply})}));
   EXPECT_EQ(result.report["pending"], 0);
   EXPECT_EQ(result.scripts_delivered, 3);
 }
@@ -208,8 +208,7 @@ TEST(WebViewBridge, BurstOfTwoThousandIsAnsweredExactlyOnceEach) {
   EXPECT_EQ(result.posted.size(), 2000u);
   EXPECT_EQ(posted_ids(result).size(), 2000u);
   EXPECT_EQ(result.scripts_delivered, 2000);
-  std::printf("burst: 2000 requests posted at once, all answered in %.1f ms\n",
-              result.report.value("elapsed", 0.0));
+  std::printf("burst: 2000 requests posted at once, all answered in %.1f ms\n", result.report.value("elapsed", 0.0));
 }
 
 TEST(WebViewPage, BrowserLanguageIsTheLocaleAsLanguageTags) {
@@ -246,7 +245,8 @@ TEST(WebViewPage, PinchZoomReachesNoGestureAndTheOtherGesturesStay) {
 TEST(WebViewBridge, SequentialRoundTripTimes) {
   constexpr int round_trips = 1000;
   const std::string body = R"js(
-    for (let i = 0; i <= )js" + std::to_string(round_trips) + R"js(; i++) {
+    for (let i = 0; i <= )js" +
+                           std::to_string(round_trips) + R"js(; i++) {
       const reply = await callBackend("no_such_action");
       if (reply.error !== "Unknown action") return { wrong: reply };
     }
@@ -268,8 +268,8 @@ TEST(WebViewBridge, SequentialRoundTripTimes) {
   const double median = percentile(bridge, 0.5), p99 = percentile(bridge, 0.99);
   const double base_median = percentile(baseline, 0.5), base_p99 = percentile(baseline, 0.99);
   std::printf("round trip, %d sequential requests: median %.3f ms, p99 %.3f ms\n", round_trips, median, p99);
-  std::printf("same without the worker thread:       median %.3f ms, p99 %.3f ms (ratio %.2f / %.2f)\n",
-              base_median, base_p99, median / base_median, p99 / base_p99);
+  std::printf("same without the worker thread:       median %.3f ms, p99 %.3f ms (ratio %.2f / %.2f)\n", base_median,
+              base_p99, median / base_median, p99 / base_p99);
 }
 
 int main(int argc, char** argv) {
