@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -29,7 +28,9 @@ const CurlLibrary* open_curl() {
                      look_up(library, "curl_slist_free_all", curl.slist_free_all);
   if (!found) return nullptr;
   // libcurl here is built thread-safe; call_once keeps the other callers out meanwhile.
-  if (global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) std::abort();  // out of memory
+  // It fails when memory runs out or when the TLS library cannot start: either way no lead
+  // can be sent, which the lead answers as it answers a library that is not there.
+  if (global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return nullptr;
   return &curl;
 }
 

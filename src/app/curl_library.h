@@ -17,5 +17,5 @@ struct CurlLibrary {
 };
 
 // Opens libcurl and runs curl_global_init, once, whichever thread comes first; later callers
-// wait until that has finished. Null when the library cannot be opened.
+// wait until that has finished. Null when the library cannot be opened or set up.
 const CurlLibrary* curl_library();
