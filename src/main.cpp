@@ -33,9 +33,8 @@ int main() {
 
   if (auto problem = web_engine_problem()) fail_web_view_start(*problem);
 
-  auto view = std::make_shared<WebView>(
+  loop.run(owning_event_handler(std::make_shared<WebView>(
       window, profile_folder(g_get_user_cache_dir()), assemble_page(page_html(), logo_png()),
-      [proxy](std::string_view text, PageLoad page_load) { ipc_handler(text, page_load, proxy); }, fail_web_view_start);
-
-  loop.run([view](const Event& event, ControlFlow& flow) { event_handler(event, flow, *view); });
+      [proxy](std::string_view text, PageLoad page_load) { ipc_handler(text, page_load, proxy); },
+      fail_web_view_start)));
 }

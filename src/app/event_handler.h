@@ -2,6 +2,8 @@
 // and ends the program when the window is asked to close.
 #pragma once
 
+#include <memory>
+
 #include "platform/event_loop.h"
 
 // View: anything with evaluate_script(std::string), whose errors are not reported back, and
@@ -22,4 +24,11 @@ void event_handler(const Event& event, ControlFlow& flow, View& view) {
     case Event::Kind::LoopDestroyed:
       return;
   }
+}
+
+// The handler that start-up gives the loop. It alone holds the view, so that the loop's end,
+// which releases the handler, releases the view too (taking it out of the window).
+template <class View>
+EventLoop::Handler owning_event_handler(std::shared_ptr<View> view) {
+  return [view = std::move(view)](const Event& event, ControlFlow& flow) { event_handler(event, flow, *view); };
 }

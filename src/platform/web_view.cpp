@@ -38,6 +38,7 @@ void WebView::load_page() {
 }
 
 WebView::~WebView() {
+  g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(view_), this);
   g_signal_handlers_disconnect_by_data(view_, this);
   gtk_window_set_child(window_, nullptr);
 }

@@ -3,6 +3,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,17 @@ struct RecordingView {
   void evaluate_script(const std::string& script) { scripts.push_back(script); }
   PageLoad page_load() const { return load; }
 };
+
+// The window's close request, once the loop has nothing else to do.
+void close_when_idle(EventLoop& loop) {
+  g_idle_add_full(
+      G_PRIORITY_LOW,
+      [](gpointer l) {
+        static_cast<EventLoop*>(l)->deliver({Event::Kind::CloseRequested, {}});
+        return G_SOURCE_REMOVE;
+      },
+      &loop, nullptr);
+}
 
 }  // namespace
 
@@ -68,13 +80,7 @@ TEST(EventLoop, ScriptsFromOtherThreadsRunOnTheLoopThreadThenCloseEndsIt) {
     });
   for (auto& t : threads) t.join();
   // Closing after the scripts were posted: every one of them is handled before the close.
-  g_idle_add_full(
-      G_PRIORITY_LOW,
-      [](gpointer l) {
-        static_cast<EventLoop*>(l)->deliver({Event::Kind::CloseRequested, {}});
-        return G_SOURCE_REMOVE;
-      },
-      &loop, nullptr);
+  close_when_idle(loop);
 
   RecordingView view;
   int code = loop.run_returning([&](const Event& event, ControlFlow& flow) {
@@ -98,4 +104,14 @@ TEST(EventLoop, ScriptsFromOtherThreadsRunOnTheLoopThreadThenCloseEndsIt) {
   }
   // Once the loop has ended a post reports failure and the script goes nowhere.
   EXPECT_FALSE(proxy.send_event("late", 1));
+}
+
+TEST(EventLoop, ReleasesTheViewWithTheHandlerOnceTheLoopHasEnded) {
+  EventLoop loop;
+  close_when_idle(loop);
+
+  auto view = std::make_shared<RecordingView>();
+  const std::weak_ptr<RecordingView> watch = view;
+  EXPECT_EQ(loop.run_returning(owning_event_handler(std::move(view))), 0);
+  EXPECT_TRUE(watch.expired()) << "the view outlived the loop";
 }
