@@ -67,5 +67,7 @@ void WebView::on_web_process_terminated(WebKitWebView*, WebKitWebProcessTerminat
   auto* view = static_cast<WebView*>(self);
   // A web process that cannot even load the page is a failure to start, not a loop of reloads.
   if (!view->loaded_) return view->on_engine_failure_("WebKitGTK error: the web process ended before the page loaded");
+  if (view->ends_.keeps_ending(WebProcessEnds::Clock::now()))
+    return view->on_engine_failure_("WebKitGTK error: the web process keeps ending (three times within a minute)");
   view->load_page();
 }

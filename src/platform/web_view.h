@@ -1,7 +1,8 @@
 // The web view that fills the window: shows the assembled page, hands every text the page
 // posts to the bridge, and runs reply scripts. When its web process ends after the page has
 // loaded (a crash, the out-of-memory killer), it loads the page again in a new one: WebKitGTK
-// would otherwise leave a view that shows the last frame and answers nothing.
+// would otherwise leave a view that shows the last frame and answers nothing. A web process
+// that keeps ending is a failure to start.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "app/web_process_ends.h"
 #include "platform/event_loop.h"
 
 class WebView {
@@ -19,7 +21,7 @@ class WebView {
   using FailureHandler = std::function<void(const std::string& reason)>;
 
   // `on_engine_failure` runs if the web process ends before the page has loaded, the first
-  // time or after a reload.
+  // time or after a reload, or ends for the third time within a minute.
   WebView(GtkWindow* window, const std::string& profile_folder, std::string page, MessageHandler on_message,
           FailureHandler on_engine_failure);
   ~WebView();
@@ -45,4 +47,5 @@ class WebView {
   FailureHandler on_engine_failure_;
   PageLoad page_load_ = 0;
   bool loaded_ = false;
+  WebProcessEnds ends_;
 };
