@@ -21,6 +21,7 @@ WebView::WebView(GtkWindow* window, const std::string& profile_folder, std::stri
       on_message_(std::move(on_message)),
       on_engine_failure_(std::move(on_engine_failure)) {
   view_ = new_page_web_view(profile_folder, G_CALLBACK(on_script_message), this);
+  g_signal_connect(view_, "decide-policy", G_CALLBACK(on_decide_policy), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(on_load_changed), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(on_web_process_terminated), this);
 
@@ -34,6 +35,7 @@ WebView::WebView(GtkWindow* window, const std::string& profile_folder, std::stri
 void WebView::load_page() {
   ++page_load_;
   loaded_ = false;
+  own_load_pending_ = true;
   webkit_web_view_load_html(view_, page_.c_str(), nullptr);
 }
 
@@ -57,6 +59,28 @@ void WebView::on_script_message(WebKitUserContentManager*, JSCValue* value, gpoi
   auto* view = static_cast<WebView*>(self);
   view->on_message_(std::string_view(data ? data : "", size), view->page_load_);
   g_bytes_unref(bytes);
+}
+
+gboolean WebView::on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                   gpointer self) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;  // only navigations that were let through get here
+  auto* view = static_cast<WebView*>(self);
+  WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+      WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  const WebKitNavigationType kind = webkit_navigation_action_get_navigation_type(action);
+  // The page given as text loads as about:blank, a navigation of the "other" kind.
+  if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && view->own_load_pending_ &&
+      kind == WEBKIT_NAVIGATION_TYPE_OTHER &&
+      g_strcmp0(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)), "about:blank") == 0) {
+    view->own_load_pending_ = false;
+    webkit_policy_decision_use(decision);
+    return TRUE;
+  }
+  webkit_policy_decision_ignore(decision);
+  // A reload by itself would load about:blank, an empty document without the bridge. Loading
+  // the page again instead makes a new load, so replies to the earlier one are dropped.
+  if (kind == WEBKIT_NAVIGATION_TYPE_RELOAD) view->load_page();
+  return TRUE;
 }
 
 void WebView::on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer self) {

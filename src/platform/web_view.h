@@ -2,7 +2,9 @@
 // posts to the bridge, and runs reply scripts. When its web process ends after the page has
 // loaded (a crash, the out-of-memory killer), it loads the page again in a new one: WebKitGTK
 // would otherwise leave a view that shows the last frame and answers nothing. A web process
-// that keeps ending is a failure to start.
+// that keeps ending is a failure to start. The view never leaves the page: a reload, whoever
+// asks for it, loads the page again, and every navigation the view did not start (a dropped
+// file or link, the page changing its location) is refused.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -36,6 +38,8 @@ class WebView {
 
  private:
   static void on_script_message(WebKitUserContentManager*, JSCValue* value, gpointer self);
+  static gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                   gpointer self);
   static void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer self);
   static void on_web_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
   void load_page();
@@ -47,5 +51,6 @@ class WebView {
   FailureHandler on_engine_failure_;
   PageLoad page_load_ = 0;
   bool loaded_ = false;
+  bool own_load_pending_ = false;  // load_page() has asked for a navigation not yet decided
   WebProcessEnds ends_;
 };

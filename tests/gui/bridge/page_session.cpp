@@ -23,16 +23,21 @@ constexpr std::string_view harness_prefix = R"({"action":"__harness",)";
 
 constexpr unsigned start_poll_ms = 25;
 
-std::string start_script(std::string_view body) {
+std::string start_script(std::string_view body, PageLoad page_load, int reloads) {
   // Evaluated again and again until the page's own script has defined callBackend; the
-  // flag keeps the scenario from starting twice.
+  // flag keeps the scenario from starting twice in one page.
   return std::string(R"(if (typeof callBackend === "function" && !window.__harnessStarted) {
   window.__harnessStarted = true;
+  const pageLoad = )") +
+         std::to_string(page_load) + R"(, reloads = )" + std::to_string(reloads) +
+         R"(;
   const tell = (message) => window.ipc.postMessage(JSON.stringify({ action: "__harness", ...message }));
   const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+  const reloadView = () => tell({ stage: "reload" });
+  const loadUri = (uri) => tell({ stage: "load_uri", uri });
   tell({ stage: "started" });
   (async () => {
-)") + std::string(body) +
+)" + std::string(body) +
          R"(
   })().then((report) => tell({ stage: "done", report }),
             (error) => tell({ stage: "failed", error: String((error && error.stack) || error) }));
@@ -41,7 +46,7 @@ std::string start_script(std::string_view body) {
 
 class Session {
  public:
-  Session(std::string_view body, Routing routing) : start_(start_script(body)), routing_(std::move(routing)) {}
+  Session(std::string_view body, Routing routing) : body_(body), routing_(std::move(routing)) {}
 
   ScenarioResult run(const std::string& profile_folder, unsigned time_limit_seconds) {
     std::string error;
@@ -57,7 +62,7 @@ class Session {
         [this](const std::string& reason) { stop("engine failure: " + reason); });
     view_ = view.get();
 
-    start_poll_ = g_timeout_add(start_poll_ms, on_start_poll, this);
+    start_polling();
     time_limit_ = g_timeout_add_seconds(time_limit_seconds, on_time_limit, this);
 
     // The program's own handler, counted on the way through.
@@ -92,8 +97,8 @@ class Session {
         if (auto script = reply_script(text)) proxy_.send_event(std::move(*script), page_load);
         return;
       case Routing::Mode::Held:
-        held_.emplace_back(text);
-        if (held_.size() == held_needed()) deliver_held(page_load);
+        held_.emplace_back(text, page_load);
+        if (held_.size() == held_needed()) deliver_held();
         return;
     }
   }
@@ -102,14 +107,17 @@ class Session {
     return routing_.delivery.empty() ? 0 : *std::max_element(routing_.delivery.begin(), routing_.delivery.end()) + 1;
   }
 
-  void deliver_held(PageLoad page_load) {
+  void deliver_held() {
     for (std::size_t index : routing_.delivery) {
-      if (auto script = reply_script(held_[index])) proxy_.send_event(std::move(*script), page_load);
+      const auto& [text, page_load] = held_[index];
+      if (auto script = reply_script(text)) proxy_.send_event(std::move(*script), page_load);
     }
   }
 
+  WebKitWebView* web_view() const { return WEBKIT_WEB_VIEW(gtk_window_get_child(window_)); }
+
   void record_controllers() {
-    GListModel* controllers = gtk_widget_observe_controllers(gtk_window_get_child(window_));
+    GListModel* controllers = gtk_widget_observe_controllers(GTK_WIDGET(web_view()));
     for (guint i = 0; i < g_list_model_get_n_items(controllers); ++i) {
       auto* controller = static_cast<GtkEventController*>(g_list_model_get_item(controllers, i));
       result_.controllers.emplace_back(G_OBJECT_TYPE_NAME(controller),
@@ -125,6 +133,14 @@ class Session {
     if (stage == "started") {
       if (start_poll_ != 0) g_source_remove(start_poll_);
       start_poll_ = 0;
+    } else if (stage == "reload") {
+      // As the view's menu does; the scenario starts again in the page that comes.
+      ++reloads_;
+      webkit_web_view_reload(web_view());
+      start_polling();
+    } else if (stage == "load_uri") {
+      // As a file or link dropped on the window does.
+      webkit_web_view_load_uri(web_view(), message.value("uri", "").c_str());
     } else if (stage == "done") {
       result_.report = message["report"];
       record_controllers();
@@ -140,9 +156,13 @@ class Session {
     loop_.deliver({Event::Kind::CloseRequested, {}});
   }
 
+  void start_polling() {
+    if (start_poll_ == 0) start_poll_ = g_timeout_add(start_poll_ms, on_start_poll, this);
+  }
+
   static gboolean on_start_poll(gpointer self) {
     auto* session = static_cast<Session*>(self);
-    session->view_->evaluate_script(session->start_);
+    session->view_->evaluate_script(start_script(session->body_, session->view_->page_load(), session->reloads_));
     return G_SOURCE_CONTINUE;
   }
 
@@ -155,11 +175,12 @@ class Session {
 
   EventLoop loop_;
   EventLoopProxy proxy_ = loop_.create_proxy();
-  std::string start_;
+  std::string body_;
   Routing routing_;
-  std::vector<std::string> held_;
+  std::vector<std::pair<std::string, PageLoad>> held_;
   GtkWindow* window_ = nullptr;
   WebView* view_ = nullptr;
+  int reloads_ = 0;
   guint start_poll_ = 0;
   guint time_limit_ = 0;
   ScenarioResult result_;

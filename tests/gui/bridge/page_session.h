@@ -19,7 +19,8 @@ struct Routing {
   };
   Mode mode = Mode::Bridge;
   // Held: once every text named here has arrived, the reply script of each is posted
-  // through the loop's proxy in this order (an index may repeat).
+  // through the loop's proxy in this order (an index may repeat), for the page load that
+  // posted the text.
   std::vector<std::size_t> delivery;
 
   static Routing bridge() { return {}; }
@@ -39,7 +40,11 @@ struct ScenarioResult {
 };
 
 // Opens the window with the assembled page, waits until the page's script has run, then runs
-// `body` in it as the body of an async function; the value it returns is the report. Helpers
-// in scope: sleep(ms). Gives up after `time_limit_seconds`.
+// `body` in it as the body of an async function; the value it returns is the report. In scope:
+// sleep(ms); pageLoad, the view's load number of this page; reloadView(), after which the
+// native view reloads as its menu's Reload does and `body` runs again in the page that comes,
+// where `reloads`, the number of reloadView() calls so far, is one higher;
+// loadUri(uri), after which the native view is asked to load `uri`, as a dropped file or link
+// asks it. Gives up after `time_limit_seconds`.
 ScenarioResult run_scenario(const std::string& profile_folder, std::string_view body,
                             const Routing& routing = Routing::bridge(), unsigned time_limit_seconds = 60);

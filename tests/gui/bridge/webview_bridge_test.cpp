@@ -211,6 +211,46 @@ TEST(WebViewBridge, BurstOfTwoThousandIsAnsweredExactlyOnceEach) {
   std::printf("burst: 2000 requests posted at once, all answered in %.1f ms\n", result.report.value("elapsed", 0.0));
 }
 
+TEST(WebViewPage, AReloadLoadsThePageAgainAndTheEarlierPagesReplyIsNotRunInIt) {
+  // The first page's request is held until the reloaded page has sent its own request, which
+  // takes number 1 again; the earlier reply comes first and would settle that one.
+  ScenarioResult result = run(R"js(
+    if (reloads === 0) {
+      callBackend("no_such_action");
+      reloadView();
+      return new Promise(() => {});  // this page is gone before it could report
+    }
+    const reply = await callBackend("open_url", { url: "ftp://refused" });
+    await sleep(200);  // room for a stray reply to show
+    return { pageLoad, reply, products: document.querySelectorAll(".product-card").length, pending: pendingIpc.size };
+  )js",
+                              Routing::held({0, 1}));
+  EXPECT_EQ(result.report, json({{"pageLoad", 2}, {"reply", ok_reply}, {"products", 8}, {"pending", 0}}));
+  EXPECT_EQ(result.posted,
+            (std::vector<std::string>{R"({"id":1,"action":"no_such_action","payload":{}})",
+                                      R"({"id":1,"action":"open_url","payload":{"url":"ftp://refused"}})"}));
+  EXPECT_EQ(result.scripts_delivered, 2);
+}
+
+TEST(WebViewPage, NavigationsTheViewDidNotStartLeaveThePageWhereItWas) {
+  // A page that would post to the bridge if it were ever shown.
+  const fs::path dropped = Sandbox::root / "dropped.html";
+  std::ofstream(dropped) << "<script>window.ipc.postMessage('from the dropped page')</script>\n";
+  ScenarioResult result = run(R"js(
+    window.stillHere = true;
+    location.href = "https://example.invalid/elsewhere";
+    await sleep(300);
+    loadUri("file://)js" + dropped.string() +
+                              R"js(");
+    await sleep(300);
+    const reply = await callBackend("no_such_action");
+    return { stillHere: window.stillHere === true, href: location.href, pageLoad, reply };
+  )js");
+  EXPECT_EQ(result.report,
+            json({{"stillHere", true}, {"href", "about:blank"}, {"pageLoad", 1}, {"reply", unknown_reply}}));
+  EXPECT_EQ(result.posted, std::vector<std::string>{R"({"id":1,"action":"no_such_action","payload":{}})"});
+}
+
 TEST(WebViewPage, BrowserLanguageIsTheLocaleAsLanguageTags) {
   // Before GTK or any thread starts: the view reads the locale when it is made.
   // NOLINTBEGIN(concurrency-mt-unsafe): each test has a process of its own (gtest_discover_tests)
