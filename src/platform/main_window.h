@@ -7,6 +7,6 @@
 
 #include "platform/event_loop.h"
 
-// Opens the window (title, 820 × 620 inside) and routes its close request and size and
+// Opens the window (title, a page area of 820 × 620) and routes its close request and size and
 // focus changes to the loop. Null when GTK cannot be initialised; `error` says why.
 GtkWindow* create_main_window(EventLoop& loop, std::string& error);

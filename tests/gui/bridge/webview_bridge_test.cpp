@@ -251,6 +251,16 @@ TEST(WebViewPage, NavigationsTheViewDidNotStartLeaveThePageWhereItWas) {
   EXPECT_EQ(result.posted, std::vector<std::string>{R"({"id":1,"action":"no_such_action","payload":{}})"});
 }
 
+TEST(WebViewPage, PageAreaOpensAt820By620) {
+  // Under X the window manager draws the title bar; on Wayland (the test
+  // webview_page_area_wayland) GTK draws it inside the window.
+  ScenarioResult result = run(R"js(
+    await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
+    return { width: innerWidth, height: innerHeight };
+  )js");
+  EXPECT_EQ(result.report, json({{"width", 820}, {"height", 620}}));
+}
+
 TEST(WebViewPage, BrowserLanguageIsTheLocaleAsLanguageTags) {
   // Before GTK or any thread starts: the view reads the locale when it is made.
   // NOLINTBEGIN(concurrency-mt-unsafe): each test has a process of its own (gtest_discover_tests)
