@@ -28,7 +28,11 @@ void fail_web_view_start(const std::string& reason) {
   GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s",
                                           failure_text(reason).c_str());
   gtk_window_set_title(GTK_WINDOW(box), "Orvanta Tool");
-  // GTK 4 message boxes draw no image of their own; the error icon goes on the window.
+  // GTK 4 message boxes draw no image of their own: the theme's error icon goes above the
+  // text, and on the window for window managers that show one in the title bar.
+  GtkWidget* icon = gtk_image_new_from_icon_name("dialog-error");
+  gtk_image_set_pixel_size(GTK_IMAGE(icon), 48);
+  gtk_box_prepend(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(box))), icon);
   gtk_window_set_icon_name(GTK_WINDOW(box), "dialog-error");
   GMainLoop* wait = g_main_loop_new(nullptr, FALSE);
   g_signal_connect(box, "response", G_CALLBACK(on_response), wait);

@@ -64,6 +64,11 @@ class WindowTest(unittest.TestCase):
                                           f'mount --bind "{empty.name}" "{helpers}" && exec "$0"'))
         box = program.window(title="Orvanta Tool")
         wait_for(lambda: len(colours(box)) > 2, 30, "the error box painted")
+        # The theme's full-colour error icon, inside the box: nothing else in it is red.
+        def red(colour):
+            r, g, b = (int(colour[i:i + 2], 16) for i in (0, 2, 4))
+            return r >= 0xb0 and g <= 0x50 and b <= 0x50
+        wait_for(lambda: any(red(c) for c in colours(box)), 10, "the error icon in the box")
         run("import", "-window", box, os.path.join(os.environ.get("SCREENSHOTS", tempfile.gettempdir()),
                                                     "engine-error-box.png"))
         run("xdotool", "windowactivate", "--sync", box, "key", "Return")
