@@ -80,10 +80,14 @@ class JourneyTest(unittest.TestCase):
         run("xdotool", "windowactivate", "--sync", window)
 
         # The catalogue is taller than the window: scroll to the end, where the footer is.
+        # Found at the same place twice in a row, so that the page has stopped scrolling (on a
+        # busy machine a card's button may still be passing through the footer's strip).
         footer = (410, 620 - FOOTER_HEIGHT, 410, FOOTER_HEIGHT)
+        seen = []
         def footer_button():
             run("xdotool", "mousemove", "--window", window, "410", "300", "click", "--repeat", "10", "5")
-            return box_of(screenshot(window, "footer"), PRIMARY, footer)
+            seen.append(box_of(screenshot(window, "footer"), PRIMARY, footer))
+            return seen[-1] if len(seen) > 1 and seen[-1] == seen[-2] else None
         click(window, centre(wait_for(footer_button, 30, "the footer's Zalo button")))
 
         dialog_shot = wait_for(lambda: (lambda shot: shot if dialog_box(shot) else None)(
